@@ -1,0 +1,228 @@
+#include "Core.h"
+
+#include "AudioDriver.h"
+#include "Config.h"
+#include "Device.h"
+#include "Exception.h"
+#include "Game.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+bool Core::running = true;
+std::ofstream Core::logStream;
+Config* Core::config = nullptr;
+Device* Core::device = nullptr;
+Game* Core::game = nullptr;
+AudioDriver* Core::audioDriver = nullptr;
+std::string Core::appDataDir;
+
+Config* Core::getConfig()
+{
+    return config;
+}
+
+Device* Core::getDevice()
+{
+    return device;
+}
+
+Game* Core::getGame()
+{
+    return game;
+}
+
+AudioDriver* Core::getAudioDriver()
+{
+    return audioDriver;
+}
+
+bool Core::isRunning()
+{
+    return running;
+}
+
+static void ensureFolder(const std::string& path)
+{
+    if (access(path.c_str(), F_OK) != 0)
+    {
+        mkdir(path.c_str(), 0755);
+    }
+}
+
+std::string Core::getAppDataDir()
+{
+    if (!appDataDir.empty())
+    {
+        return appDataDir;
+    }
+
+    // The per-user data home: $XDG_DATA_HOME, else ~/.local/share.
+    std::string base;
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg != nullptr && xdg[0] != '\0')
+    {
+        base = xdg;
+    }
+    else
+    {
+        const char* home = std::getenv("HOME");
+        if (home != nullptr && home[0] != '\0')
+        {
+            base = std::string(home) + "/.local";
+            ensureFolder(base);
+            base += "/share";
+            ensureFolder(base);
+        }
+    }
+
+    std::string folder;
+    if (base.empty())
+    {
+        // Nowhere to keep per-user files: use the working folder.
+        folder = "./";
+    }
+    else
+    {
+        folder = base + "/vormel";
+        ensureFolder(folder);
+        folder += "/Quarrow";
+        ensureFolder(folder);
+        folder += "/";
+    }
+    appDataDir = folder;
+    return appDataDir;
+}
+
+void Core::log(const std::string& message)
+{
+    logStream << message << '\n';
+    logStream.flush();
+}
+
+void Core::quit()
+{
+    running = false;
+    log("Core: quit signal\n");
+}
+
+int Core::init(const std::string& configFileName)
+{
+    const std::string folder = getAppDataDir();
+    logStream.open(folder + "log.txt", std::ios::out | std::ios::trunc);
+    if (!logStream.is_open())
+    {
+        std::cerr << "Can't open log file" << std::endl;
+        return -1;
+    }
+    if (folder == "./")
+    {
+        log("Core: neither XDG_DATA_HOME nor HOME is set, keeping files in the working folder");
+    }
+
+    try
+    {
+        config = new Config(folder + configFileName);
+
+        audioDriver = new AudioDriver();
+        audioDriver->createChannels();
+
+        device = new Device();
+        device->initVideo();
+
+        // Stored before createObjects: the level and the profiles reach it through getGame.
+        game = new Game();
+        game->createObjects();
+        game->getFirstLevel();
+    }
+    catch (Exception* e)
+    {
+        log("Init error: " + e->getMessage());
+        const int code = e->getCode();
+        delete e;
+        return code;
+    }
+    return 0;
+}
+
+void Core::step()
+{
+    try
+    {
+        audioDriver->update();
+        device->processEvents();
+        if (running)
+        {
+            game->update();
+        }
+        if (running)
+        {
+            const bool changed = game->isStateChanged();
+            game->draw();
+            if (!changed)
+            {
+                device->swapBuffers();
+            }
+        }
+    }
+    catch (Exception* e)
+    {
+        // Nothing above the loop can handle it: report it and keep playing.
+        log("Core: unhandled error: " + e->getMessage());
+        delete e;
+    }
+}
+
+int Core::run()
+{
+    const int result = init("config.ini");
+    if (result == 0)
+    {
+        log("\nCore: game started");
+        uint32_t last = device->getTicks();
+        while (running)
+        {
+            const uint32_t now = device->getTicks();
+            if (now >= last + 16)
+            {
+                step();
+                last = now;
+            }
+        }
+    }
+    shutdown();
+    return result;
+}
+
+void Core::shutdown()
+{
+    if (game != nullptr)
+    {
+        delete game;
+    }
+    if (device != nullptr)
+    {
+        delete device;
+    }
+    if (audioDriver != nullptr)
+    {
+        delete audioDriver;
+    }
+    if (config != nullptr)
+    {
+        try
+        {
+            delete config;
+        }
+        catch (Exception* e)
+        {
+            // The destructor's save failed; the settings of this run are lost, the program still ends cleanly.
+            log(e->getMessage());
+            delete e;
+        }
+    }
+    logStream.close();
+}

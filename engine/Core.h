@@ -1,0 +1,43 @@
+#pragma once
+
+#include <fstream>
+#include <string>
+
+class Config;
+class Device;
+class Game;
+class AudioDriver;
+
+// The engine's static core: owns the singletons, the log and the step loop.
+class Core
+{
+  public:
+    static Config* getConfig();
+    static Device* getDevice();
+    static Game* getGame();
+    static AudioDriver* getAudioDriver();
+
+    static bool isRunning();
+    // The per-user data folder, ending in a separator; built and created on the first call.
+    static std::string getAppDataDir();
+
+    static void log(const std::string& message);
+    static void quit();
+
+    // Creates everything; 0 on success, the error's code otherwise.
+    static int init(const std::string& configFileName);
+    // Start-up, main loop, shut-down; returns what init returned.
+    static int run();
+    // One step of the main loop, without the 16 ms gate. Shared by run() and the tests.
+    static void step();
+    static void shutdown();
+
+  private:
+    static bool running;
+    static std::ofstream logStream;
+    static Config* config;
+    static Device* device;
+    static Game* game;
+    static AudioDriver* audioDriver;
+    static std::string appDataDir;
+};

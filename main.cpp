@@ -1,0 +1,6 @@
+#include "Core.h"
+
+int main()
+{
+    return Core::run();
+}

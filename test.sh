@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and runs every test headless under one Xvfb display.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/setup.sh --tests
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DQUARROW_SANITIZE=ON -DQUARROW_TESTS=ON >/dev/null
+cmake --build build-test -j"$(nproc)"
+
+export SDL_AUDIODRIVER=dummy
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
+cd build-test
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j"$(nproc)" "$@"
