@@ -1,3 +1,5 @@
+// Temporary: compiled once the controller, profiles and sound layers are in the tree.
+#if __has_include("Level.h") && __has_include("UserManager.h") && __has_include("Sound.h")
 #include "MenuItem.h"
 
 #include "Core.h"
@@ -209,3 +211,5 @@ void MenuItem::clear()
         delete child;
     children.clear();
 }
+
+#endif
