@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CellPos.h"
+#include "Rect.h"
 
 #include <cstdint>
 #include <list>
@@ -55,6 +56,8 @@ class Tile
     // Centre of the cell in level pixels.
     float centreX() const;
     float centreY() const;
+    // One quad over the cell into the grid's open batch, from the bound tileset.
+    void drawCellQuad(const Rect& texRect) const;
 
     VideoDriver* videoDriver;
     CellPos cell;
