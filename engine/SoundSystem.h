@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Our sound system: a small C-style interface over SDL_mixer with result codes of its own.
+// Every operation takes its handles as arguments, checks them and returns a Result, so a null or
+// unusable handle is reported instead of crashing. Only one system can hold the mixer at a time.
+class SoundSystem
+{
+  public:
+    // The interface level this system implements, in packed major.minor.patch form.
+    static const uint32_t VERSION = 0x43601;
+    static const int FREE_CHANNEL = -1;
+    static const uint32_t INIT_NORMAL = 0;
+    // Sample modes: a whole file decoded into memory, played once or looped.
+    static const uint32_t MODE_DEFAULT = 0;
+    static const uint32_t MODE_LOOP_OFF = 1;
+    static const uint32_t MODE_LOOP_NORMAL = 2;
+
+    enum Result : uint32_t
+    {
+        OK = 0,
+        ERR_INVALID_HANDLE,
+        ERR_INVALID_PARAM,
+        ERR_ALREADY_INITIALISED,
+        ERR_NOT_INITIALISED,
+        ERR_NO_AUDIO_DEVICE,
+        ERR_MIXER_BUSY,
+        ERR_FILE_NOT_FOUND,
+        ERR_FILE_UNREADABLE,
+        ERR_BAD_FORMAT,
+        ERR_UNSUPPORTED_MODE,
+        ERR_NO_FREE_CHANNEL,
+        ERR_OUT_OF_MEMORY,
+        RESULT_COUNT
+    };
+
+    // A sound decoded whole into memory; it can play on several channels at once.
+    struct Sample;
+    // One of the system's channels, identified by its index.
+    struct Voice;
+
+    static Result create(SoundSystem** system);
+    static Result getVersion(const SoundSystem* system, uint32_t* version);
+    // Opens the audio output with channelCount channels (indices 0 to channelCount - 1).
+    static Result init(SoundSystem* system, int channelCount, uint32_t flags);
+    static Result createSample(SoundSystem* system, const char* path, uint32_t mode, Sample** sample);
+    static Result setSampleMode(Sample* sample, uint32_t mode);
+    // channelIndex FREE_CHANNEL picks a free channel; the sound starts at full volume.
+    static Result playSample(SoundSystem* system, int channelIndex, Sample* sample, bool paused,
+                             Voice** voice);
+    static Result getVoiceIndex(const Voice* voice, int* index);
+    // volume 0 to 1; values outside are clamped.
+    static Result setVoiceVolume(Voice* voice, float volume);
+    static Result isVoicePlaying(const Voice* voice, bool* playing);
+    static Result stopVoice(Voice* voice);
+    static Result update(SoundSystem* system);
+    static Result releaseSample(Sample* sample);
+    static Result close(SoundSystem* system);
+    // Closes if still open and frees the system; the handle is gone afterwards.
+    static Result release(SoundSystem* system);
+
+    // Text for a result code; "Unknown error." for a code this system does not define.
+    static const char* errorText(uint32_t result);
+
+    // The version getVersion reports; tests lower it to see how older versions are treated.
+    static void setReportedVersion(uint32_t version);
+
+  private:
+    SoundSystem() = default;
+    ~SoundSystem() = default;
+    bool isOpen() const;
+    void deleteVoices();
+
+    bool opened = false;
+    std::vector<Voice*> voices; // one per channel index, kept until release
+
+    static uint32_t reportedVersion;
+    static bool mixerTaken;
+};
