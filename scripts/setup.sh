@@ -6,9 +6,10 @@ packages=(
   build-essential cmake pkg-config
   libsdl1.2-dev libsdl-mixer1.2-dev libgl-dev libglu1-mesa-dev libpng-dev zlib1g-dev libcurl4-openssl-dev
   libvorbis-dev libmp3lame-dev libfreetype-dev fonts-dejavu-core
+  libmad0-dev
 )
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(googletest libgtest-dev libgmock-dev xvfb xauth xdotool libgl1-mesa-dri python3)
+  packages+=(googletest libgtest-dev libgmock-dev xvfb xauth xdotool libgl1-mesa-dri python3 vorbis-tools lame)
 fi
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(libbenchmark-dev xvfb xauth libgl1-mesa-dri)
