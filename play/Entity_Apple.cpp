@@ -1,5 +1,3 @@
-// Temporary: compiled once the controller and the sound layer are in the tree.
-#if __has_include("Level.cpp") && __has_include("Game.cpp") && __has_include("Sound.h")
 #include "Entity_Apple.h"
 
 #include "AudioDriver.h"
@@ -16,5 +14,3 @@ Entity_Apple::Entity_Apple()
     appleParticle = 1;
     landingSound = Core::getAudioDriver()->getSound("sounds/sand_coll.wav");
 }
-
-#endif

@@ -1,5 +1,3 @@
-// Temporary: compiled once the controller and the sound layer are in the tree.
-#if __has_include("Level.cpp") && __has_include("Game.cpp") && __has_include("Sound.h")
 #include "Entity_Bomb.h"
 
 #include "AudioDriver.h"
@@ -80,5 +78,3 @@ void Entity_Bomb::draw()
                 static_cast<int32_t>(x + tileWidth / 3), static_cast<int32_t>(y + tileHeight / 3)};
     font->print(box, TextAlign{0, 0}, "%u", static_cast<unsigned>(fuse / 66 + 1));
 }
-
-#endif

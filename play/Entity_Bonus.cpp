@@ -1,5 +1,3 @@
-// Temporary: compiled once the controller and the sound layer are in the tree.
-#if __has_include("Level.cpp") && __has_include("Game.cpp") && __has_include("Sound.h")
 #include "Entity_Bonus.h"
 
 #include "Core.h"
@@ -48,5 +46,3 @@ void Entity_Bonus::update()
     for (int i = 0; i < starsPerPickup; ++i)
         level->addParticle(new Particle_BonusStar(at));
 }
-
-#endif

@@ -1,5 +1,3 @@
-// Temporary: compiled once the controller and the sound layer are in the tree.
-#if __has_include("Level.cpp") && __has_include("Game.cpp") && __has_include("Sound.h")
 #include "Entity_Box.h"
 
 #include "AudioDriver.h"
@@ -16,5 +14,3 @@ Entity_Box::Entity_Box()
     landingSound = audio->getSound("sounds/sand_coll.wav");
     pushSound = audio->getSound("sounds/box_dash.wav");
 }
-
-#endif

@@ -1,5 +1,3 @@
-// Temporary: compiled once the controller and the sound layer are in the tree.
-#if __has_include("Level.cpp") && __has_include("Game.cpp") && __has_include("Sound.h")
 #include "Entity_Diamond.h"
 
 #include "AudioDriver.h"
@@ -22,5 +20,3 @@ Entity_Diamond::Entity_Diamond()
     appleValue = 0;
     landingSound = Core::getAudioDriver()->getSound("sounds/diamond_coll.wav");
 }
-
-#endif

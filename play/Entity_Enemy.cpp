@@ -1,5 +1,3 @@
-// Temporary: compiled once the controller and the sound layer are in the tree.
-#if __has_include("Level.cpp") && __has_include("Game.cpp") && __has_include("Sound.h")
 #include "Entity_Enemy.h"
 
 #include "Core.h"
@@ -124,5 +122,3 @@ void Entity_Enemy::stand()
 {
     sprite->setAnimation(0, 0, 0, 0);
 }
-
-#endif

@@ -1,5 +1,3 @@
-// Temporary: compiled once the controller and the sound layer are in the tree.
-#if __has_include("Level.cpp") && __has_include("Game.cpp") && __has_include("Sound.h")
 #include "Entity_Enemy1.h"
 
 #include "Core.h"
@@ -47,5 +45,3 @@ void Entity_Enemy1::chooseDirection()
     setDirection(Direction{0, 0});
     lastHeading = heading;
 }
-
-#endif

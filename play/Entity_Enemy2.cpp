@@ -1,5 +1,3 @@
-// Temporary: compiled once the controller and the sound layer are in the tree.
-#if __has_include("Level.cpp") && __has_include("Game.cpp") && __has_include("Sound.h")
 #include "Entity_Enemy2.h"
 
 #include "Core.h"
@@ -55,5 +53,3 @@ void Entity_Enemy2::followWall()
     }
     lastHeading = heading;
 }
-
-#endif

@@ -1,5 +1,3 @@
-// Temporary: compiled once the controller and the sound layer are in the tree.
-#if __has_include("Level.cpp") && __has_include("Game.cpp") && __has_include("Sound.h")
 #include "Entity_Faller.h"
 
 #include "AudioDriver.h"
@@ -142,5 +140,3 @@ bool Entity_Faller::crushes(const Entity* victim) const
     const Vec2 at = victim->getPosition();
     return distanceTo(victim) < 80.0f && std::fabs(x - at.x) < tileWidth / 1.2f && y < at.y;
 }
-
-#endif

@@ -1,5 +1,3 @@
-// Temporary: compiled once the controller and the sound layer are in the tree.
-#if __has_include("Level.cpp") && __has_include("Game.cpp") && __has_include("Sound.h")
 #include "Entity_Key.h"
 
 #include "AudioDriver.h"
@@ -27,5 +25,3 @@ void Entity_Key::setColor(uint8_t newColor)
     else
         sprite->setAnimation(0, 31, 4, 2);
 }
-
-#endif

@@ -1,5 +1,3 @@
-// Temporary: compiled once the controller and the sound layer are in the tree.
-#if __has_include("Level.cpp") && __has_include("Game.cpp") && __has_include("Sound.h")
 #include "Entity_Rock.h"
 
 #include "AudioDriver.h"
@@ -21,5 +19,3 @@ Entity_Rock::Entity_Rock()
     landingSound = audio->getSound("sounds/rock_coll.wav");
     pushSound = audio->getSound("sounds/rock_dash.wav");
 }
-
-#endif
