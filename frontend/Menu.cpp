@@ -1,5 +1,3 @@
-// Temporary: compiled once the controller, profiles and sound layers are in the tree.
-#if __has_include("Level.h") && __has_include("UserManager.h") && __has_include("Sound.h")
 #include "Menu.h"
 
 #include "AudioDriver.h"
@@ -559,5 +557,3 @@ void Menu::buildLevelMenus()
     addSeparator(levelsPage, "levels_sep");
     levelsPage->addChild(new MenuItem("levels_back", "back"));
 }
-
-#endif

@@ -1,5 +1,3 @@
-// Temporary: compiled once the controller, profiles and sound layers are in the tree.
-#if __has_include("Level.h") && __has_include("UserManager.h") && __has_include("Sound.h")
 #include "MenuItem.h"
 
 #include "Core.h"
@@ -130,6 +128,13 @@ int MenuItem::getChildCount() const
     return static_cast<int>(children.size());
 }
 
+MenuItem* MenuItem::getChild(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(children.size()))
+        return nullptr;
+    return children[index];
+}
+
 MenuItem* MenuItem::getParent() const
 {
     return parent;
@@ -211,5 +216,3 @@ void MenuItem::clear()
         delete child;
     children.clear();
 }
-
-#endif

@@ -28,6 +28,8 @@ class MenuItem
     // Appends and owns the child; returns its index.
     int addChild(MenuItem* child);
     int getChildCount() const;
+    // Null outside 0..count-1.
+    MenuItem* getChild(int index) const;
     MenuItem* getParent() const;
     // Null on a page without children.
     MenuItem* getSelectedChild() const;

@@ -1,5 +1,3 @@
-// Temporary: compiled once the controller, profiles and sound layers are in the tree.
-#if __has_include("Level.h") && __has_include("UserManager.h") && __has_include("Sound.h")
 #include "MenuItem_Slider.h"
 
 #include "Core.h"
@@ -55,5 +53,3 @@ int MenuItem_Slider::getValue() const
 {
     return value;
 }
-
-#endif

@@ -1,0 +1,300 @@
+// The menu's pages and actions: level pages, Escape, options, and the rebuilt level pages.
+#include "Config.h"
+#include "Entity_Player.h"
+#include "MenuTestSupport.h"
+#include "TestEnv.h"
+#include "UserManager.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+namespace
+{
+
+struct Row
+{
+    std::string id;
+    bool disabled;
+};
+
+std::vector<Row> rowsOf(const MenuItem* node)
+{
+    std::vector<Row> rows;
+    for (int i = 0; i < node->getChildCount(); ++i)
+        rows.push_back({node->getChild(i)->getId(), node->getChild(i)->isDisabled()});
+    return rows;
+}
+
+void expectRows(const MenuItem* node, const std::vector<Row>& expected)
+{
+    const std::vector<Row> rows = rowsOf(node);
+    ASSERT_EQ(rows.size(), expected.size()) << node->getId();
+    for (size_t i = 0; i < rows.size(); ++i)
+    {
+        EXPECT_EQ(rows[i].id, expected[i].id) << node->getId() << " row " << i;
+        EXPECT_EQ(rows[i].disabled, expected[i].disabled) << node->getId() << " " << rows[i].id;
+    }
+}
+
+} // namespace
+
+TEST(MenuLevels, NewProfileSeesOnlyTheFirstLevel)
+{
+    Harness h(makeWorkDir(menuLevelFiles()));
+    ASSERT_EQ(h.initResult(), 0);
+    MenuItem* main = page();
+    EXPECT_TRUE(main->getChild(1)->isDisabled()) << "select level";
+    EXPECT_TRUE(main->getChild(2)->isDisabled()) << "load game without profiles";
+
+    createProfile(h, "ann");
+    ASSERT_EQ(pageId(), "levels");
+    EXPECT_EQ(page()->getTitle(), "select difficulty");
+    EXPECT_FALSE(main->getChild(1)->isDisabled());
+    EXPECT_FALSE(main->getChild(2)->isDisabled());
+    expectRows(main->getChild(2), {{"load_user_ann", false}, {"load_sep", true}, {"load_back", false}});
+
+    MenuItem* levels = page();
+    expectRows(levels, {{"levels_tutor", false},
+                        {"levels_easy", true},
+                        {"levels_normal", true},
+                        {"levels_hard", true},
+                        {"levels_sep", true},
+                        {"levels_back", false}});
+    // Index 2 lies in no difficulty folder: no entry, but the later ones keep their own index.
+    expectRows(
+        levels->getChild(0),
+        {{"level_0", false}, {"level_3", true}, {"levels_tutor_sep", true}, {"levels_tutor_back", false}});
+    expectRows(levels->getChild(1),
+               {{"level_1", true}, {"levels_easy_sep", true}, {"levels_easy_back", false}});
+    expectRows(levels->getChild(2), {{"levels_normal_sep", true}, {"levels_normal_back", false}});
+    expectRows(levels->getChild(3),
+               {{"level_4", true}, {"levels_hard_sep", true}, {"levels_hard_back", false}});
+    EXPECT_EQ(levels->getChild(0)->getTitle(), "select level");
+    EXPECT_EQ(levels->getChild(0)->getChild(0)->getText(), "first steps");
+    EXPECT_EQ(levels->getChild(0)->getChild(1)->getText(), "mixed path");
+
+    // The disabled difficulties are jumped over: Down goes straight to "back".
+    key(h, SDLK_DOWN);
+    EXPECT_EQ(selectedId(), "levels_back");
+}
+
+TEST(MenuLevels, StartingALevelAndEscapeBetweenPlayAndMenu)
+{
+    Harness h(makeWorkDir(menuLevelFiles()));
+    ASSERT_EQ(h.initResult(), 0);
+    Game* game = Core::getGame();
+    key(h, SDLK_ESCAPE); // at program start the menu cannot be left
+    EXPECT_EQ(game->getState(), 1);
+    EXPECT_EQ(pageId(), "main");
+
+    createProfile(h, "ann");
+    key(h, SDLK_RETURN); // tutorial levels
+    ASSERT_EQ(pageId(), "levels_tutor");
+    key(h, SDLK_DOWN); // the locked level is jumped over
+    EXPECT_EQ(selectedId(), "levels_tutor_back");
+    key(h, SDLK_UP);
+    key(h, SDLK_RETURN); // "first steps"
+    EXPECT_EQ(game->getState(), 2);
+    EXPECT_TRUE(game->isLevelStarted());
+    EXPECT_EQ(game->getLevel()->getCurrentLevel(), 0);
+    h.step(5);
+
+    key(h, SDLK_ESCAPE); // the level opens the menu on its main page
+    EXPECT_EQ(game->getState(), 1);
+    EXPECT_EQ(pageId(), "main");
+    key(h, SDLK_ESCAPE); // and Escape there returns to play
+    EXPECT_EQ(game->getState(), 2);
+
+    key(h, SDLK_r); // replay? asks first
+    EXPECT_EQ(game->getState(), 1);
+    EXPECT_EQ(pageId(), "dialog");
+    EXPECT_EQ(page()->getTitle(), "replay level?");
+    EXPECT_EQ(selectedId(), "dialog_yes");
+    key(h, SDLK_DOWN);
+    key(h, SDLK_RETURN); // "no": back to play, the menu is reset to its main page
+    EXPECT_EQ(game->getState(), 2);
+    EXPECT_EQ(pageId(), "main");
+    EXPECT_EQ(selectedId(), "start");
+    key(h, SDLK_r);
+    key(h, SDLK_RETURN); // "yes" restarts the level
+    EXPECT_EQ(game->getState(), 2);
+    EXPECT_EQ(countOf(h.logText(), "Level: try to load levels/tutorial/first_steps.txt"), 3);
+}
+
+TEST(MenuLevels, EscapeOnPagesWithoutParentGoesToMain)
+{
+    Harness h(makeWorkDir(menuLevelFiles()));
+    ASSERT_EQ(h.initResult(), 0);
+    Core::getGame()->getUserManager()->createUser("bob");
+    menu()->buildLoadMenu();
+
+    createProfile(h, "bob");
+    ASSERT_EQ(pageId(), "name_exists");
+    key(h, SDLK_ESCAPE);
+    EXPECT_EQ(pageId(), "main");
+
+    createProfile(h, "ann"); // main page's selection is still "start new game"
+    ASSERT_EQ(pageId(), "levels");
+    key(h, SDLK_RETURN);
+    ASSERT_EQ(pageId(), "levels_tutor");
+    key(h, SDLK_ESCAPE);
+    EXPECT_EQ(pageId(), "levels");
+    key(h, SDLK_ESCAPE);
+    EXPECT_EQ(pageId(), "main");
+}
+
+TEST(MenuLevels, EscapeAfterTheLastLevelReturnsToTheRunningCredits)
+{
+    Harness h(makeWorkDir(menuLevelFiles()));
+    ASSERT_EQ(h.initResult(), 0);
+    Game* game = Core::getGame();
+    game->initLevel(4);
+    game->nextLevel(); // past the last level
+    ASSERT_TRUE(game->isGameFinished());
+    game->setState(7, true);
+    h.step(10);
+    const int creditsStarts = countOf(h.logText(), "Level: try to load"); // unchanged by a resume
+    key(h, SDLK_ESCAPE);                                                  // the credits open the menu
+    ASSERT_EQ(game->getState(), 1);
+    h.step(3);
+    h.drawFrame();
+    key(h, SDLK_ESCAPE);
+    EXPECT_EQ(game->getState(), 7);
+    EXPECT_EQ(countOf(h.logText(), "Level: try to load"), creditsStarts);
+}
+
+// A level started from a difficulty page is completed: the rebuild deletes that page, and the
+// menu reopened from the high-score screen must show the levels page, not the deleted one.
+TEST(MenuLevels, CompletedLevelNeverLeavesTheMenuOnADeletedPage)
+{
+    Harness h(makeWorkDir(menuLevelFiles()));
+    ASSERT_EQ(h.initResult(), 0);
+    Game* game = Core::getGame();
+    createProfile(h, "ann");
+    key(h, SDLK_RETURN);
+    ASSERT_EQ(pageId(), "levels_tutor");
+    key(h, SDLK_RETURN);
+    ASSERT_EQ(game->getState(), 2);
+    h.step(3);
+
+    game->levelCompleted(); // raises the reached level and rebuilds the level pages
+    EXPECT_EQ(game->getUserManager()->getReachedLevel(), 1);
+    h.step(3);
+    // What the high-score screen and the credits do when they hand back to the menu.
+    menu()->startTransition();
+    game->setState(1, true);
+    h.step(3);
+    h.drawFrame();
+    EXPECT_EQ(pageId(), "levels");
+    EXPECT_FALSE(page()->getChild(1)->isDisabled()) << "easy is open now";
+    key(h, SDLK_DOWN);
+    EXPECT_EQ(selectedId(), "levels_easy");
+    key(h, SDLK_RETURN);
+    expectRows(page(), {{"level_1", false}, {"levels_easy_sep", true}, {"levels_easy_back", false}});
+}
+
+TEST(MenuLevels, LoadingAProfileStartsItsHighestLevel)
+{
+    Harness h(makeWorkDir(menuLevelFiles()));
+    ASSERT_EQ(h.initResult(), 0);
+    UserManager* users = Core::getGame()->getUserManager();
+    users->createUser("cid");
+    users->loadUser("cid");
+    users->setReachedLevel(3);
+    users->saveUser();
+    menu()->buildLoadMenu();
+
+    key(h, SDLK_DOWN);
+    ASSERT_EQ(selectedId(), "load");
+    key(h, SDLK_RETURN);
+    key(h, SDLK_RETURN); // "cid"
+    EXPECT_EQ(Core::getGame()->getState(), 2);
+    EXPECT_EQ(Core::getGame()->getLevel()->getCurrentLevel(), 3);
+    EXPECT_EQ(pageId(), "load");
+    EXPECT_FALSE(Core::getGame()->getMenu() == nullptr);
+}
+
+TEST(MenuOptions, DashAndFullscreenAndVideoModeAreSaved)
+{
+    auto harness = std::make_unique<Harness>(makeWorkDir(menuLevelFiles()));
+    Harness& h = *harness;
+    ASSERT_EQ(h.initResult(), 0);
+    const std::string appData = h.appData();
+    key(h, SDLK_DOWN);
+    key(h, SDLK_RETURN);
+    ASSERT_EQ(pageId(), "options");
+    EXPECT_EQ(page()->getChild(1)->getText(), "fullscreen: no");
+    EXPECT_EQ(page()->getChild(2)->getText(), "dash: ctrl key");
+
+    key(h, SDLK_DOWN, 2);
+    ASSERT_EQ(selectedId(), "options_dash");
+    key(h, SDLK_RETURN);
+    EXPECT_FALSE(Core::getGame()->getPlayer()->getDashWithControl()) << "at once";
+    EXPECT_EQ(page()->getChild(2)->getText(), "dash: no key");
+
+    key(h, SDLK_UP);
+    key(h, SDLK_RETURN);
+    EXPECT_EQ(page()->getChild(1)->getText(), "fullscreen: yes");
+    EXPECT_EQ(menu()->getNotice(), "please restart game to change video settings");
+    EXPECT_EQ(pageId(), "options");
+
+    key(h, SDLK_UP);
+    key(h, SDLK_RETURN);
+    ASSERT_EQ(pageId(), "options_video");
+    std::string mode;
+    if (page()->getChildCount() > 2)
+    {
+        mode = page()->getChild(0)->getText();
+        EXPECT_EQ(page()->getChild(0)->getId().rfind("video_res_", 0), 0u);
+        menu()->setNotice("");
+        key(h, SDLK_RETURN);
+        EXPECT_EQ(pageId(), "options");
+        EXPECT_EQ(menu()->getNotice(), "please restart game to change video settings");
+    }
+    else
+    {
+        expectRows(page(), {{"options_video_sep", true}, {"options_video_back", false}});
+        key(h, SDLK_DOWN);
+        key(h, SDLK_RETURN);
+        EXPECT_EQ(pageId(), "options");
+    }
+
+    harness.reset(); // shut-down saves the configuration
+    const std::string saved = readFile(appData + "config.ini");
+    EXPECT_NE(saved.find("dash_with_control = 0\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("screen_full = 1\n"), std::string::npos) << saved;
+    if (!mode.empty())
+    {
+        const std::string width = mode.substr(0, mode.find(' '));
+        const std::string height = mode.substr(mode.rfind(' ') + 1);
+        EXPECT_NE(saved.find("screen_width = " + width + "\n"), std::string::npos) << saved;
+        EXPECT_NE(saved.find("screen_height = " + height + "\n"), std::string::npos) << saved;
+    }
+}
+
+TEST(MenuScreens, MainOptionsAndLevelPages)
+{
+    Harness h(makeWorkDir(menuLevelFiles()));
+    ASSERT_EQ(h.initResult(), 0);
+    h.step(120); // past the start-up fade
+    h.drawFrame();
+    EXPECT_FALSE(h.saveScreenshot("menu-main").empty());
+    // The panel is drawn over the dimmed level: its middle is not the dimmed black of a corner.
+    EXPECT_NE(h.pixel(512, 404), h.pixel(1010, 10));
+
+    key(h, SDLK_DOWN);
+    key(h, SDLK_RETURN);
+    key(h, SDLK_DOWN, 3);
+    h.step(60);
+    h.drawFrame();
+    EXPECT_FALSE(h.saveScreenshot("menu-options").empty());
+
+    key(h, SDLK_ESCAPE);
+    key(h, SDLK_UP);
+    createProfile(h, "ann");
+    key(h, SDLK_RETURN);
+    h.step(60);
+    h.drawFrame();
+    EXPECT_FALSE(h.saveScreenshot("menu-levels").empty());
+}
