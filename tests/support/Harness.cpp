@@ -1,0 +1,313 @@
+#include "Harness.h"
+
+#include "Core.h"
+#include "Device.h"
+#include "Game.h"
+#include "HashFixture.h"
+#include "PngLoader.h"
+#include "TestEnv.h"
+#include "WindowCapture.h"
+
+#include <GL/gl.h>
+#include <algorithm>
+#include <climits>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+// The software GL driver is unloaded when the window closes, and LeakSanitizer then cannot name
+// the library its own leaks came from (so they cannot be suppressed). Keep it loaded.
+struct KeepGlDriverLoaded
+{
+    KeepGlDriverLoaded()
+    {
+        for (const char* path :
+             {"/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", "/usr/lib/aarch64-linux-gnu/dri/swrast_dri.so",
+              "/usr/lib64/dri/swrast_dri.so", "/usr/lib/dri/swrast_dri.so"})
+        {
+            if (dlopen(path, RTLD_LAZY | RTLD_NODELETE) != nullptr)
+            {
+                return;
+            }
+        }
+    }
+} keepGlDriverLoaded;
+
+std::string currentDir()
+{
+    char buffer[PATH_MAX];
+    return getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string(".");
+}
+
+void makeParents(const std::string& path)
+{
+    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+    {
+        mkdir(path.substr(0, slash).c_str(), 0755);
+    }
+}
+
+SDLMod modifierOf(SDLKey key)
+{
+    switch (key)
+    {
+    case SDLK_LSHIFT:
+        return KMOD_LSHIFT;
+    case SDLK_RSHIFT:
+        return KMOD_RSHIFT;
+    case SDLK_LCTRL:
+        return KMOD_LCTRL;
+    case SDLK_RCTRL:
+        return KMOD_RCTRL;
+    case SDLK_LALT:
+        return KMOD_LALT;
+    case SDLK_RALT:
+        return KMOD_RALT;
+    default:
+        return KMOD_NONE;
+    }
+}
+
+} // namespace
+
+Harness::Harness(const std::string& workDir) : result(-1), previousDir(currentDir()), readBack(false)
+{
+    appDataDir = useFreshAppData();
+    if (chdir(workDir.c_str()) != 0)
+    {
+        ADD_FAILURE_AT(__FILE__, __LINE__);
+    }
+    result = Core::init("config.ini");
+}
+
+Harness::~Harness()
+{
+    Core::shutdown();
+    if (chdir(previousDir.c_str()) != 0)
+    {
+        // Nothing sensible is left to do in a destructor.
+    }
+}
+
+int Harness::initResult() const
+{
+    return result;
+}
+
+// X events that arrive during a step (focus, keymap) rewrite SDL's key state; the held keys are
+// put back after them so that they reach the step.
+void Harness::applyHeld()
+{
+    if (held.empty())
+    {
+        return;
+    }
+    SDL_PumpEvents();
+    Uint8* keys = SDL_GetKeyState(nullptr);
+    int mods = KMOD_NONE;
+    for (const auto& entry : held)
+    {
+        keys[entry.first] = entry.second ? 1 : 0;
+        if (entry.second)
+        {
+            mods |= modifierOf(entry.first);
+        }
+    }
+    SDL_SetModState(static_cast<SDLMod>(mods));
+}
+
+void Harness::step(int n)
+{
+    for (int i = 0; i < n; ++i)
+    {
+        if (Core::getDevice() == nullptr)
+        {
+            return;
+        }
+        applyHeld();
+        Core::step();
+    }
+    readBack = false;
+}
+
+void Harness::hold(SDLKey key, bool down)
+{
+    held[key] = down;
+    if (!down)
+    {
+        SDL_GetKeyState(nullptr)[key] = 0;
+        held.erase(key);
+    }
+    applyHeld();
+    if (held.empty())
+    {
+        SDL_SetModState(KMOD_NONE);
+    }
+}
+
+void Harness::press(SDLKey key, SDLMod mod)
+{
+    SDL_Event event = {};
+    event.type = SDL_KEYDOWN;
+    event.key.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    event.key.keysym.sym = key;
+    event.key.keysym.mod = mod;
+    Uint16 unicode = 0;
+    if (key >= 32 && key < 127)
+    {
+        unicode = static_cast<Uint16>(key);
+        if ((mod & KMOD_SHIFT) != 0 && key >= 'a' && key <= 'z')
+        {
+            unicode = static_cast<Uint16>(key - 'a' + 'A');
+        }
+    }
+    else if (key == SDLK_RETURN || key == SDLK_BACKSPACE || key == SDLK_ESCAPE || key == SDLK_TAB)
+    {
+        unicode = static_cast<Uint16>(key);
+    }
+    event.key.keysym.unicode = unicode;
+    SDL_PushEvent(&event);
+}
+
+void Harness::releaseAll()
+{
+    Uint8* keys = SDL_GetKeyState(nullptr);
+    for (int key = 0; key < SDLK_LAST; ++key)
+    {
+        keys[key] = 0;
+    }
+    held.clear();
+    SDL_SetModState(KMOD_NONE);
+}
+
+void Harness::drawFrame()
+{
+    if (Core::getGame() == nullptr)
+    {
+        return;
+    }
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    Core::getGame()->draw();
+    glFinish();
+    readBack = true;
+}
+
+namespace
+{
+
+// The region (x, y, width, height) of the back buffer, origin top left, rows top first, as RGBA.
+std::vector<uint8_t> readBackBuffer(int windowHeight, int x, int y, int width, int height)
+{
+    std::vector<uint8_t> bottomUp(static_cast<size_t>(width) * height * 4);
+    glFinish();
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, windowHeight - y - height, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+    std::vector<uint8_t> topDown(bottomUp.size());
+    const size_t row = static_cast<size_t>(width) * 4;
+    for (int line = 0; line < height; ++line)
+    {
+        std::copy_n(bottomUp.data() + (height - 1 - line) * row, row, topDown.data() + line * row);
+    }
+    return topDown;
+}
+
+// A region inside the window, or nothing when it does not fit.
+std::vector<uint8_t> readRegion(bool backBuffer, int x, int y, int width, int height)
+{
+    SDL_Surface* screen = SDL_GetVideoSurface();
+    if (screen == nullptr || width <= 0 || height <= 0 || x < 0 || y < 0 || x + width > screen->w ||
+        y + height > screen->h)
+    {
+        return std::vector<uint8_t>();
+    }
+    return backBuffer ? readBackBuffer(screen->h, x, y, width, height) : readShownWindow(x, y, width, height);
+}
+
+} // namespace
+
+bool Harness::screenshot(const std::string& pngPath) const
+{
+    SDL_Surface* screen = SDL_GetVideoSurface();
+    const int width = screen != nullptr ? screen->w : 0;
+    const int height = screen != nullptr ? screen->h : 0;
+    std::vector<uint8_t> pixels = readRegion(readBack, 0, 0, width, height);
+    if (pixels.empty())
+    {
+        return false;
+    }
+    // A screenshot is opaque whatever the frame's alpha.
+    for (size_t i = 3; i < pixels.size(); i += 4)
+    {
+        pixels[i] = 0xFF;
+    }
+    return pngSave(pngPath, pixels.data(), width, height);
+}
+
+std::string Harness::saveScreenshot(const std::string& name) const
+{
+    std::string binary = QUARROW_BINARY;
+    const std::string folder = binary.substr(0, binary.rfind('/')) + "/screenshots";
+    mkdir(folder.c_str(), 0755);
+    const std::string path = folder + "/" + name + ".png";
+    return screenshot(path) ? path : std::string();
+}
+
+uint32_t Harness::pixel(int x, int y) const
+{
+    const std::vector<uint8_t> rgba = readRegion(readBack, x, y, 1, 1);
+    if (rgba.empty())
+    {
+        return 0;
+    }
+    const uint8_t* p = rgba.data();
+    return (static_cast<uint32_t>(p[0]) << 16) | (static_cast<uint32_t>(p[1]) << 8) | p[2];
+}
+
+std::string Harness::appData() const
+{
+    return appDataDir;
+}
+
+std::string Harness::logText() const
+{
+    return readFile(appDataDir + "log.txt");
+}
+
+std::string makeWorkDir(const std::map<std::string, std::string>& files, bool withGameData)
+{
+    const std::string dir = makeTempDir("quarrow-work");
+    for (const auto& file : files)
+    {
+        const std::string path = dir + "/" + file.first;
+        makeParents(path);
+        writeFile(path, file.second);
+    }
+    if (withGameData)
+    {
+        for (const char* folder : {"textures", "sounds", "music"})
+        {
+            const std::string target = std::string(QUARROW_DATA_DIR) + "/" + folder;
+            const std::string link = dir + "/" + folder;
+            if (access(target.c_str(), F_OK) == 0 && access(link.c_str(), F_OK) != 0)
+            {
+                if (symlink(target.c_str(), link.c_str()) != 0)
+                {
+                    ADD_FAILURE() << "can't link " << link;
+                }
+            }
+        }
+    }
+    if (files.count("levels.ini") != 0 && files.count("hashes.ini") == 0)
+    {
+        writeHashes(dir);
+    }
+    return dir;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <SDL/SDL.h>
+#include <cstdint>
+#include <map>
+#include <string>
+
+// Runs the real Core (real window under Xvfb, real GL, real sound layer on SDL's dummy driver)
+// in a working folder, one main-loop step at a time (Core::step, no 16 ms wait).
+//
+// Pictures: step() ends with the buffer swap, which clears the back buffer, so screenshot() and
+// pixel() read the front buffer: what the window shows after the last step. To look at a frame
+// that was not swapped (a step in which the game state changed), call drawFrame() first: it
+// clears the back buffer, runs Game::draw without swapping, and makes the next reads use the back
+// buffer until the next step().
+class Harness
+{
+  public:
+    // Fresh XDG_DATA_HOME (a new temp folder), chdir(workDir), Core::init("config.ini").
+    explicit Harness(const std::string& workDir);
+    ~Harness();             // Core::shutdown(), then chdir back
+    int initResult() const; // what Core::init returned
+    void step(int n = 1);   // Core::step() n times
+    void
+    hold(SDLKey key,
+         bool down = true); // held state: SDL_GetKeyState(NULL)[key]; Ctrl/Alt/Shift also set SDL_SetModState
+    void press(SDLKey key, SDLMod mod = KMOD_NONE);    // a press: SDL_KEYDOWN (+ unicode for printable keys)
+                                                       // pushed with SDL_PushEvent; drained by the next step
+    void releaseAll();                                 // every held key up, mod state none
+    void drawFrame();                                  // Game::draw into the cleared back buffer, no swap
+    bool screenshot(const std::string& pngPath) const; // the frame read back -> PNG (libpng)
+    // Saves a screenshot as <build>/screenshots/<name>.png and returns that path ("" on failure).
+    std::string saveScreenshot(const std::string& name) const;
+    uint32_t pixel(int x, int y) const; // 0xRRGGBB at window pixel (x, y), origin top left
+    std::string appData() const;        // "<xdg>/vormel/Quarrow/"
+    std::string logText() const;        // contents of appData() + "log.txt"
+
+  private:
+    void applyHeld();
+
+    int result;
+    std::string previousDir;
+    std::string appDataDir;
+    std::map<SDLKey, bool> held;
+    bool readBack;
+};
+
+// A fresh temp working folder holding `files` (relative path -> bytes, parent folders created).
+// With withGameData, textures/, sounds/ and music/ are symlinks into the build's generated data
+// (QUARROW_DATA_DIR). When `files` holds "levels.ini" but no "hashes.ini", a "hashes.ini" for
+// "levels.ini" and every level file it lists is written too.
+std::string makeWorkDir(const std::map<std::string, std::string>& files, bool withGameData = true);
