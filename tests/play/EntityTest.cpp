@@ -1,0 +1,167 @@
+// Step movement and cell registration of the entity base, on a level run by the real engine.
+#include "Harness.h"
+
+#include "Core.h"
+#include "Entity.h"
+#include "Game.h"
+#include "Level.h"
+#include "Tile.h"
+#include "Tilemap.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+namespace
+{
+
+// A 6 x 4 level of empty cells, the player in the bottom-left corner.
+struct EmptyLevel
+{
+    Harness harness;
+
+    EmptyLevel()
+        : harness(makeWorkDir(
+              {{"levels.ini", "levels/test.txt\n"},
+               {"levels/test.txt", "6 4\ntileset1\nnone.ogg\n......\n......\n......\np.....\n0\n"}}))
+    {
+        EXPECT_EQ(0, harness.initResult());
+        Core::getGame()->getLevel()->load(0, "levels/test.txt", false);
+    }
+    Tilemap* tilemap() const { return Core::getGame()->getLevel()->getTilemap(); }
+    // Whether entity is on the tile list of cell (x, y).
+    bool listed(Entity* entity, uint16_t x, uint16_t y) const
+    {
+        Tile* tile = tilemap()->getTile(CellPos{x, y});
+        for (Entity* e = tile->firstEntity(); e != nullptr; e = tile->nextEntity())
+        {
+            if (e == entity)
+            {
+                return true;
+            }
+        }
+        return false;
+    }
+    int listings(Entity* entity) const
+    {
+        int count = 0;
+        for (uint16_t x = 0; x < tilemap()->getWidth(); ++x)
+        {
+            for (uint16_t y = 0; y < tilemap()->getHeight(); ++y)
+            {
+                count += listed(entity, x, y) ? 1 : 0;
+            }
+        }
+        return count;
+    }
+};
+
+Vec2 cellCentre(int x, int y)
+{
+    return Vec2{x * 64.0f + 32.0f, y * 64.0f + 32.0f};
+}
+
+} // namespace
+
+TEST(EntityTest, StepTakesThirteenUpdatesAndWasMovingLagsOne)
+{
+    EmptyLevel level;
+    Entity entity;
+    entity.setPosition(cellCentre(1, 1));
+    entity.addToCells();
+    EXPECT_TRUE(level.listed(&entity, 1, 1));
+    EXPECT_EQ(1, level.listings(&entity));
+
+    entity.setDirection(Direction{1, 0});
+    for (int i = 1; i <= 12; ++i)
+    {
+        entity.update();
+        ASSERT_TRUE(entity.isMoving()) << "update " << i;
+        if (i == 6)
+        {
+            // Halfway between two columns: listed in both.
+            EXPECT_NEAR(128.0f, entity.getPosition().x, 0.01f);
+            EXPECT_TRUE(level.listed(&entity, 1, 1));
+            EXPECT_TRUE(level.listed(&entity, 2, 1));
+            EXPECT_EQ(2, level.listings(&entity));
+        }
+    }
+    EXPECT_NEAR(160.0f, entity.getPosition().x, 0.01f);
+    entity.update(); // the 13th ends the step without moving
+    EXPECT_FALSE(entity.isMoving());
+    EXPECT_TRUE(entity.wasMoving());
+    EXPECT_NEAR(160.0f, entity.getPosition().x, 0.01f);
+    EXPECT_EQ(2, entity.getCell().x);
+    EXPECT_EQ(1, level.listings(&entity));
+    EXPECT_TRUE(level.listed(&entity, 2, 1));
+    entity.update();
+    EXPECT_FALSE(entity.wasMoving());
+}
+
+TEST(EntityTest, StandingStepAndDiagonalMoveOnlyAlongX)
+{
+    EmptyLevel level;
+    Entity entity;
+    entity.setPosition(cellCentre(2, 2));
+    entity.setDirection(Direction{0, 0});
+    for (int i = 0; i < 12; ++i)
+    {
+        entity.update();
+    }
+    EXPECT_TRUE(entity.isMoving());
+    entity.update();
+    EXPECT_FALSE(entity.isMoving());
+    EXPECT_FLOAT_EQ(cellCentre(2, 2).x, entity.getPosition().x);
+    EXPECT_FLOAT_EQ(cellCentre(2, 2).y, entity.getPosition().y);
+
+    entity.setDirection(Direction{-1, 1});
+    entity.update();
+    EXPECT_LT(entity.getPosition().x, cellCentre(2, 2).x);
+    EXPECT_FLOAT_EQ(cellCentre(2, 2).y, entity.getPosition().y);
+}
+
+TEST(EntityTest, EntityOffTheGridIsListedNowhere)
+{
+    EmptyLevel level;
+    Tile* outside = level.tilemap()->getTile(CellPos{65535, 0});
+    {
+        Entity left;
+        left.setPosition(Vec2{-32.0f, 32.0f}); // a whole column left of the grid
+        left.addToCells();
+        Entity far;
+        far.setPosition(cellCentre(200, 1));
+        far.addToCells();
+        EXPECT_FALSE(outside->hasEntities());
+        EXPECT_EQ(0, level.listings(&far));
+
+        // Walking off the right edge: listed in the last column only until it has left it.
+        Entity walker;
+        walker.setPosition(cellCentre(5, 0));
+        walker.setDirection(Direction{1, 0});
+        for (int i = 0; i < 13; ++i)
+        {
+            walker.update();
+        }
+        EXPECT_EQ(6, walker.getCell().x);
+        EXPECT_FALSE(outside->hasEntities());
+        EXPECT_EQ(0, level.listings(&walker));
+    }
+    EXPECT_FALSE(outside->hasEntities());
+    // The level still runs with them gone.
+    level.harness.step(3);
+}
+
+TEST(EntityTest, DistanceAndCell)
+{
+    EmptyLevel level;
+    Entity a;
+    Entity b;
+    a.setPosition(Vec2{10.0f, 20.0f});
+    b.setPosition(Vec2{13.0f, 24.0f});
+    EXPECT_FLOAT_EQ(5.0f, a.distanceTo(&b));
+    b.setPosition(Vec2{127.9f, 64.0f});
+    EXPECT_EQ(1, b.getCell().x);
+    EXPECT_EQ(1, b.getCell().y);
+    EXPECT_FALSE(a.isBomb());
+}
