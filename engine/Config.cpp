@@ -3,12 +3,12 @@
 #include "Core.h"
 #include "Exception.h"
 
-#include <cstdio>
 #include <fstream>
 
 static const char* const defaultLines[] = {
-    "dash_with_control = 1\r\n", "sound_volume = 50\r\n", "music_volume = 30\r\n", "screen_bpp = 32\r\n",
-    "screen_full = 0\r\n",       "screen_vsync = 1\r\n",  "screen_width = 1024\r\n", "screen_height = 768\r\n",
+    "dash_with_control = 1\r\n", "sound_volume = 50\r\n",   "music_volume = 30\r\n",
+    "screen_bpp = 32\r\n",       "screen_full = 0\r\n",     "screen_vsync = 1\r\n",
+    "screen_width = 1024\r\n",   "screen_height = 768\r\n",
 };
 
 Config::Config(const std::string& path) : path(path)
@@ -40,33 +40,96 @@ Config::Config(const std::string& path) : path(path)
     parse(file);
 }
 
-// Lines are "key word number". The first line for a key wins. A key without a readable
-// number is added with 0, and a line longer than 255 characters is read as its first 255.
+namespace
+{
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+size_t skipBlanks(const std::string& line, size_t at)
+{
+    while (at < line.size() && isBlank(line[at]))
+    {
+        ++at;
+    }
+    return at;
+}
+
+size_t skipWord(const std::string& line, size_t at)
+{
+    while (at < line.size() && !isBlank(line[at]))
+    {
+        ++at;
+    }
+    return at;
+}
+
+// A decimal number with an optional sign at `at`; its low 16 bits, however many digits it has.
+bool readNumber(const std::string& line, size_t at, int16_t& value)
+{
+    bool negative = false;
+    if (at < line.size() && (line[at] == '+' || line[at] == '-'))
+    {
+        negative = line[at] == '-';
+        ++at;
+    }
+    uint16_t low = 0;
+    bool digits = false;
+    for (; at < line.size() && line[at] >= '0' && line[at] <= '9'; ++at)
+    {
+        low = static_cast<uint16_t>(low * 10u + static_cast<unsigned>(line[at] - '0'));
+        digits = true;
+    }
+    if (!digits)
+    {
+        return false;
+    }
+    value = static_cast<int16_t>(negative ? static_cast<uint16_t>(0u - low) : low);
+    return true;
+}
+
+} // namespace
+
+// Lines are "key word number": the key is the first word, the second word is skipped whatever it
+// is. The first line for a key wins. A key without a readable number is added with 0 (never with
+// a number left over from an earlier line), and a line longer than 255 characters is read as its
+// first 255 and the rest of it skipped. Reading stops at the first zero byte of a line.
 void Config::parse(std::ifstream& file)
 {
     std::string line;
     while (std::getline(file, line))
     {
-        if (!line.empty() && line.back() == '\r')
+        const size_t zero = line.find('\0');
+        if (zero != std::string::npos)
         {
-            line.pop_back();
+            line.resize(zero);
         }
         if (line.size() > 255)
         {
             line.resize(255);
         }
 
-        char key[256] = {0};
-        int value = 0;
-        if (std::sscanf(line.c_str(), "%255s %*s %d", key, &value) < 1)
+        const size_t keyStart = skipBlanks(line, 0);
+        const size_t keyEnd = skipWord(line, keyStart);
+        if (keyEnd == keyStart)
         {
             continue;
         }
+        const std::string key = line.substr(keyStart, keyEnd - keyStart);
         if (settings.count(key) != 0)
         {
             continue;
         }
-        settings[key] = static_cast<int16_t>(static_cast<uint16_t>(value & 0xFFFF));
+        const size_t wordStart = skipBlanks(line, keyEnd);
+        const size_t wordEnd = skipWord(line, wordStart);
+        int16_t value = 0;
+        if (wordEnd == wordStart || !readNumber(line, skipBlanks(line, wordEnd), value))
+        {
+            value = 0;
+        }
+        settings[key] = value;
     }
 }
 

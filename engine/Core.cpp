@@ -171,7 +171,7 @@ void Core::step()
     catch (Exception* e)
     {
         // Nothing above the loop can handle it: report it and keep playing.
-        log("Core: unhandled error: " + e->getMessage());
+        log("Core: error: " + e->getMessage());
         delete e;
     }
 }
@@ -197,32 +197,30 @@ int Core::run()
     return result;
 }
 
+// A destructor that throws (the configuration's save, a profile's write) must not keep the
+// remaining singletons from being deleted or the program from ending cleanly.
+template <typename T> static void deleteSingleton(T* object)
+{
+    if (object == nullptr)
+    {
+        return;
+    }
+    try
+    {
+        delete object;
+    }
+    catch (Exception* e)
+    {
+        Core::log("Core: shutdown error: " + e->getMessage());
+        delete e;
+    }
+}
+
 void Core::shutdown()
 {
-    if (game != nullptr)
-    {
-        delete game;
-    }
-    if (device != nullptr)
-    {
-        delete device;
-    }
-    if (audioDriver != nullptr)
-    {
-        delete audioDriver;
-    }
-    if (config != nullptr)
-    {
-        try
-        {
-            delete config;
-        }
-        catch (Exception* e)
-        {
-            // The destructor's save failed; the settings of this run are lost, the program still ends cleanly.
-            log(e->getMessage());
-            delete e;
-        }
-    }
+    deleteSingleton(game);
+    deleteSingleton(device);
+    deleteSingleton(audioDriver);
+    deleteSingleton(config);
     logStream.close();
 }

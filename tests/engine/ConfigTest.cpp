@@ -1,20 +1,153 @@
 #include "Config.h"
-#include "Core.h"
+#include "Exception.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
+#include <vector>
+
+namespace
+{
+
+const char* const defaultFile = "dash_with_control = 1\r\nsound_volume = 50\r\nmusic_volume = 30\r\n"
+                                "screen_bpp = 32\r\nscreen_full = 0\r\nscreen_vsync = 1\r\n"
+                                "screen_width = 1024\r\nscreen_height = 768\r\n";
+
+std::string configPath()
+{
+    return makeTempDir("quarrow-config") + "/config.ini";
+}
+
+// What a file reads as: the file saved back from it lists every key read, in key order.
+std::string readAndSave(const std::string& bytes)
+{
+    const std::string path = configPath();
+    writeFile(path, bytes);
+    {
+        Config config(path);
+    }
+    return readFile(path);
+}
+
+} // namespace
 
 TEST(Config, WritesTheDefaultFileWhenMissing)
 {
-    const std::string dir = makeTempDir("quarrow-config");
-    const std::string path = dir + "/config.ini";
+    const std::string path = configPath();
     {
         Config config(path);
         EXPECT_EQ(config.get("sound_volume", 70), 50);
-        EXPECT_EQ(readFile(path), "dash_with_control = 1\r\nsound_volume = 50\r\nmusic_volume = 30\r\n"
-                                  "screen_bpp = 32\r\nscreen_full = 0\r\nscreen_vsync = 1\r\n"
-                                  "screen_width = 1024\r\nscreen_height = 768\r\n");
+        EXPECT_EQ(readFile(path), defaultFile);
     }
-    EXPECT_EQ(readFile(path), "dash_with_control = 1\nmusic_volume = 30\nscreen_bpp = 32\nscreen_full = 0\n"
-                              "screen_height = 768\nscreen_vsync = 1\nscreen_width = 1024\nsound_volume = 50\n");
+    EXPECT_EQ(readFile(path),
+              "dash_with_control = 1\nmusic_volume = 30\nscreen_bpp = 32\nscreen_full = 0\n"
+              "screen_height = 768\nscreen_vsync = 1\nscreen_width = 1024\nsound_volume = 50\n");
+}
+
+TEST(Config, ReadsLinesAsKeyAnyWordNumber)
+{
+    struct Case
+    {
+        const char* name;
+        std::string file;
+        std::string saved;
+    };
+    const std::vector<Case> cases = {
+        {"first line wins", "sound_volume = 10\nsound_volume = 20\n", "sound_volume = 10\n"},
+        // 99999999999999999999 = 0x56BC75E2D630FFFFF: its low 16 bits are all ones.
+        {"low 16 bits", "a = 70000\nb = -1\nc = 65535\nd = 99999999999999999999\ne = -70000\n",
+         "a = 4464\nb = -1\nc = -1\nd = -1\ne = -4464\n"},
+        {"any second word", "x is 1\ny : 2\n", "x = 1\ny = 2\n"},
+        {"a colon joins the key", "volume: = 5\n", "volume: = 5\n"},
+        {"crlf line ends", "b = 2\r\na = 1\r\n", "a = 1\nb = 2\n"},
+        {"blank and empty lines", "\n   \n\t\na = 1\n\n", "a = 1\n"},
+        {"key without a number gets 0, never an earlier number", "a = 7\nb =\nc\nd = x\ne 5\n",
+         "a = 7\nb = 0\nc = 0\nd = 0\ne = 0\n"},
+        {"sign and trailing text", "a = +12\nb = 12abc\nc = -\n", "a = 12\nb = 12\nc = 0\n"},
+        {"empty file", "", ""},
+        {"no final line end", "a = 3", "a = 3\n"},
+    };
+    for (const Case& c : cases)
+    {
+        EXPECT_EQ(readAndSave(c.file), c.saved) << c.name;
+    }
+}
+
+TEST(Config, SurvivesHostileFiles)
+{
+    // A line of 300 characters is read as its first 255 and the rest skipped; reading goes on.
+    const std::string longKey(300, 'k');
+    EXPECT_EQ(readAndSave(longKey + " = 1\nafter = 2\n"), "after = 2\n" + std::string(255, 'k') + " = 0\n");
+    EXPECT_EQ(readAndSave("k = " + std::string(100000, '9') + "\nafter = 2\n"), "after = 2\nk = -1\n");
+    EXPECT_EQ(readAndSave(std::string(100000, ' ') + "\nafter = 2"), "after = 2\n");
+
+    // Binary: zero bytes end a line's text, other bytes are just characters of a word.
+    std::string binary;
+    for (int i = 0; i < 4096; ++i)
+    {
+        binary += static_cast<char>((i * 37 + 11) & 0xFF);
+    }
+    const std::string path = configPath();
+    writeFile(path, binary + "\nlast = 9\n");
+    {
+        Config config(path);
+        EXPECT_EQ(config.get("last", 0), 9);
+    }
+    writeFile(path, std::string("a = 1\0 = 2\nb = 3\n", 17));
+    {
+        Config config(path);
+        EXPECT_EQ(config.get("a", -5), 1);
+        EXPECT_EQ(config.get("b", -5), 3);
+    }
+}
+
+TEST(Config, GetNeverAddsAndSetAddsInKeyOrder)
+{
+    const std::string path = configPath();
+    writeFile(path, "m = 1\n");
+    {
+        Config config(path);
+        EXPECT_EQ(config.get("absent", 42), 42);
+        EXPECT_EQ(config.get("absent", -3), -3);
+        config.set("zz", 5);
+        config.set("aa", -6);
+        config.set("m", 2);
+        EXPECT_EQ(config.get("m", 0), 2);
+        // Nothing is written before save.
+        EXPECT_EQ(readFile(path), "m = 1\n");
+    }
+    EXPECT_EQ(readFile(path), "aa = -6\nm = 2\nzz = 5\n");
+}
+
+TEST(Config, FailuresThrowWithThePath)
+{
+    // A folder that does not exist: the default file cannot be created.
+    const std::string missing = makeTempDir("quarrow-config") + "/no/such/config.ini";
+    try
+    {
+        Config config(missing);
+        FAIL() << "no error";
+    }
+    catch (Exception* e)
+    {
+        EXPECT_EQ(e->getMessage(), "Config: Can't open " + missing + " to write");
+        EXPECT_EQ(e->getCode(), -1);
+        delete e;
+    }
+
+    // The file can be read but no longer written: save throws, the destructor passes it on.
+    const std::string path = configPath();
+    writeFile(path, "a = 1\n");
+    Config* config = new Config(path);
+    const std::string folder = path.substr(0, path.rfind('/'));
+    ASSERT_EQ(rename(folder.c_str(), (folder + "-moved").c_str()), 0);
+    try
+    {
+        delete config;
+        FAIL() << "no error";
+    }
+    catch (Exception* e)
+    {
+        EXPECT_EQ(e->getMessage(), "Config: Can't open " + path + " to write");
+        delete e;
+    }
 }

@@ -125,7 +125,9 @@ void Harness::step(int n)
 {
     for (int i = 0; i < n; ++i)
     {
-        if (Core::getDevice() == nullptr)
+        // After a failed start-up there is nothing to step.
+        if (result != 0 || Core::getDevice() == nullptr || Core::getGame() == nullptr ||
+            Core::getAudioDriver() == nullptr)
         {
             return;
         }
