@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstddef>
 #include <list>
 
 class Particle;
@@ -20,7 +19,7 @@ class ParticleManager
     // Additive blending for the particles, normal alpha blending again after them.
     virtual void draw();
 
-    std::size_t getCount() const { return particles.size(); }
+    const std::list<Particle*>& getParticles() const { return particles; }
 
   private:
     std::list<Particle*> particles;
