@@ -1,0 +1,220 @@
+#include "Game.h"
+#include "Core.h"
+#include "Entity_Player.h"
+#include "Exception.h"
+#include "Harness.h"
+#include "Level.h"
+
+#include <SDL/SDL.h>
+#include <gtest/gtest.h>
+
+namespace
+{
+
+const char* const boxLevel = "3 3\ntileset1\nm.ogg\n###\n#p#\n###\n0\n";
+
+std::map<std::string, std::string> oneLevel()
+{
+    return {{"levels.ini", "levels/easy/box_level.txt\n"}, {"levels/easy/box_level.txt", boxLevel}};
+}
+
+// Whatever initLevel raised, "" when nothing.
+std::string initLevelError(int32_t n)
+{
+    try
+    {
+        Core::getGame()->initLevel(n);
+    }
+    catch (Exception* e)
+    {
+        const std::string message = e->getMessage();
+        delete e;
+        return message;
+    }
+    return "";
+}
+
+TEST(Game, LevelNameFromFile)
+{
+    const std::pair<const char*, const char*> cases[] = {{"first_steps.txt", ""},
+                                                         {"levels/easy/first_steps.txt", "first steps"},
+                                                         {"levels/my_level.lvl", "my level"},
+                                                         {"levels/abc", "abc"},
+                                                         {"levels/abcd", ""},
+                                                         {"a_b/c_d_e.txt", "c d e"},
+                                                         {"levels/", ""}};
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ(Game::levelNameFromFile(c.first), c.second) << c.first;
+    }
+}
+
+struct LevelList
+{
+    const char* text;
+    std::vector<std::string> files;
+};
+
+// One process per case: Core keeps its state for the whole run.
+class GameLevelList : public ::testing::TestWithParam<LevelList>
+{
+};
+
+TEST_P(GameLevelList, ReadsWordsLongerThanTwoCharacters)
+{
+    Harness harness(makeWorkDir({{"levels.ini", GetParam().text},
+                                 {"levels/a.txt", boxLevel},
+                                 {"levels/b.txt", boxLevel},
+                                 {"abc", boxLevel}}));
+    ASSERT_EQ(harness.initResult(), 0);
+    EXPECT_EQ(Core::getGame()->getLevelFilenames(), GetParam().files);
+    EXPECT_EQ(Core::getGame()->getLevelCount(), static_cast<int32_t>(GetParam().files.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Game, GameLevelList,
+    ::testing::Values(
+        LevelList{"levels/a.txt\nlevels/b.txt\n", {"levels/a.txt", "levels/b.txt"}},
+        LevelList{"levels/a.txt\nlevels/b.txt", {"levels/a.txt", "levels/b.txt"}},
+        LevelList{"levels/a.txt\r\nab\r\nx\r\n\r\nlevels/b.txt\r\n", {"levels/a.txt", "levels/b.txt"}},
+        LevelList{"  levels/a.txt\tabc levels/b.txt  \n\n", {"levels/a.txt", "abc", "levels/b.txt"}}));
+
+TEST(Game, ALevelListWithoutLevelsStopsTheStartCleanly)
+{
+    Harness harness(makeWorkDir({{"levels.ini", "ab\nc\n\n"}}));
+    EXPECT_EQ(harness.initResult(), -1);
+    EXPECT_NE(harness.logText().find("Game: levels.ini lists no level file"), std::string::npos);
+    EXPECT_NE(harness.logText().find("Init error: Game: no levels in levels.ini"), std::string::npos);
+    EXPECT_EQ(Core::getGame(), nullptr);
+}
+
+TEST(Game, AMissingLevelListStopsTheStart)
+{
+    Harness harness(makeWorkDir({{"hashes.ini", ""}}));
+    EXPECT_EQ(harness.initResult(), -1);
+    EXPECT_NE(harness.logText().find("Init error: Game: Can't load filenames (levels.ini)"),
+              std::string::npos);
+}
+
+TEST(Game, InitLevelRejectsAnIndexOutsideTheListAfterResettingItsFlags)
+{
+    Harness harness(makeWorkDir({{"levels.ini", "levels/a.txt levels/b.txt\n"},
+                                 {"levels/a.txt", boxLevel},
+                                 {"levels/b.txt", boxLevel}}));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    EXPECT_FALSE(game->isLevelStarted());
+
+    EXPECT_EQ(initLevelError(2), "Game: initLevel(n), n is invalid: 2");
+    EXPECT_EQ(initLevelError(-1), "Game: initLevel(n), n is invalid: -1");
+    EXPECT_TRUE(game->isLevelStarted());
+
+    EXPECT_EQ(initLevelError(1), "");
+    EXPECT_EQ(game->getLevel()->getCurrentLevel(), 1u);
+    EXPECT_TRUE(game->isStateChanged());
+}
+
+TEST(Game, SetStateSwitchesKeyRepeatAndSkipsTheNextPicture)
+{
+    Harness harness(makeWorkDir(oneLevel()));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    EXPECT_EQ(game->getState(), 1);
+    EXPECT_FALSE(game->isStateChanged());
+    int delay = -1;
+    int interval = -1;
+    SDL_GetKeyRepeat(&delay, &interval);
+    EXPECT_EQ(delay, 250);
+    EXPECT_EQ(interval, 50);
+
+    game->initLevel(0);
+    game->setState(2, true);
+    EXPECT_EQ(game->getState(), 2);
+    EXPECT_TRUE(game->isStateChanged());
+    SDL_GetKeyRepeat(&delay, &interval);
+    EXPECT_EQ(delay, 0);
+
+    // The step of the change draws nothing and clears the flag for the next one.
+    harness.step();
+    EXPECT_FALSE(game->isStateChanged());
+    EXPECT_EQ(game->getState(), 2);
+
+    // Escape in play returns to the menu; that step's draw only clears the flag.
+    harness.press(SDLK_ESCAPE);
+    harness.step();
+    EXPECT_EQ(game->getState(), 1);
+    EXPECT_FALSE(game->isStateChanged());
+    SDL_GetKeyRepeat(&delay, &interval);
+    EXPECT_EQ(delay, 250);
+
+    // Other states leave the key repeat alone.
+    game->setState(6, false);
+    SDL_GetKeyRepeat(&delay, &interval);
+    EXPECT_EQ(delay, 250);
+}
+
+TEST(Game, ACompletedLevelTurnsPlayBackIntoStatisticsWithoutAStateChange)
+{
+    Harness harness(makeWorkDir(oneLevel()));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    game->initLevel(0);
+    game->setState(2, true);
+    harness.step();
+
+    game->levelCompleted();
+    EXPECT_EQ(game->getState(), 4);
+    EXPECT_TRUE(game->isLevelCompleted());
+    harness.step();
+
+    game->setState(2, false);
+    harness.step();
+    EXPECT_EQ(game->getState(), 4);
+    EXPECT_FALSE(game->isStateChanged());
+}
+
+TEST(Game, GameOverStartsOnThe41stStepAfterTheDeath)
+{
+    Harness harness(makeWorkDir(oneLevel()));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    game->initLevel(0);
+    game->setState(2, true);
+    harness.step();
+
+    game->getPlayer()->die(true);
+    harness.step(40);
+    EXPECT_EQ(game->getState(), 2);
+    EXPECT_EQ(game->getDeathDelay(), 40);
+    harness.step();
+    EXPECT_EQ(game->getState(), 8);
+
+    // A new start of the level counts afresh.
+    game->initLevel(0);
+    EXPECT_EQ(game->getDeathDelay(), 0);
+}
+
+TEST(Game, FadesInOnceAndCountsTheMessageDown)
+{
+    Harness harness(makeWorkDir(oneLevel()));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    EXPECT_EQ(game->getFade(), 0.0f);
+    harness.step();
+    EXPECT_FLOAT_EQ(game->getFade(), 0.01f);
+    harness.step(110);
+    const float end = game->getFade();
+    EXPECT_GT(end, 1.0f);
+    EXPECT_LT(end, 1.02f);
+    harness.step(5);
+    EXPECT_EQ(game->getFade(), end);
+
+    game->showMessage("exit opened", 109);
+    harness.step(9);
+    EXPECT_EQ(game->getMessageFrames(), 100);
+    harness.step(200);
+    EXPECT_EQ(game->getMessageFrames(), 0);
+    EXPECT_EQ(game->getMessageText(), "exit opened");
+}
+
+} // namespace

@@ -1,0 +1,285 @@
+#include "Core.h"
+#include "Entity.h"
+#include "Entity_Diamond.h"
+#include "Entity_Enemy1.h"
+#include "Entity_Key.h"
+#include "Entity_Player.h"
+#include "Entity_Rock.h"
+#include "Exception.h"
+#include "Game.h"
+#include "Harness.h"
+#include "Level.h"
+#include "Tile.h"
+#include "Tile_Door.h"
+#include "Tile_Empty.h"
+#include "Tile_Exit.h"
+#include "Tile_RoundWall.h"
+#include "Tile_Sand.h"
+#include "Tile_Wall.h"
+#include "Tilemap.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <typeinfo>
+
+namespace
+{
+
+const char* const startLevel = "3 3\ntileset1\nm.ogg\n###\n#p#\n###\n0\n";
+
+// Every reader test runs the real game on a one-level list, then loads its own files.
+class LevelReader : public ::testing::Test
+{
+  protected:
+    void open(const std::map<std::string, std::string>& levels)
+    {
+        std::map<std::string, std::string> files = levels;
+        files["levels.ini"] = "levels/start.txt\n";
+        files["levels/start.txt"] = startLevel;
+        harness.reset(new Harness(makeWorkDir(files)));
+        ASSERT_EQ(harness->initResult(), 0);
+        level = Core::getGame()->getLevel();
+    }
+
+    // The error the reader raised, "" when it raised none.
+    std::string load(const std::string& file)
+    {
+        try
+        {
+            level->load(0, file, false);
+        }
+        catch (Exception* e)
+        {
+            const std::string message = e->getMessage();
+            delete e;
+            return message;
+        }
+        return "";
+    }
+
+    // One character per cell as the file would write it, rows on lines of their own.
+    std::string grid() const
+    {
+        const Tilemap* tilemap = level->getTilemap();
+        std::string picture;
+        for (uint16_t y = 0; y < tilemap->getHeight(); ++y)
+        {
+            for (uint16_t x = 0; x < tilemap->getWidth(); ++x)
+            {
+                picture += cellChar(tilemap->getTile(CellPos{x, y}));
+            }
+            picture += '\n';
+        }
+        return picture;
+    }
+
+    // Each thing as its character and cell: "r@1,2 b@3,0".
+    std::string things() const
+    {
+        std::string list;
+        for (Entity* e = level->firstEntity(); e != nullptr; e = level->nextEntity())
+        {
+            const CellPos cell = e->getCell();
+            list += std::string(list.empty() ? "" : " ") + thingChar(e) + "@" + std::to_string(cell.x) + "," +
+                    std::to_string(cell.y);
+        }
+        return list;
+    }
+
+    Vec2 playerStart() const { return Core::getGame()->getPlayer()->getPosition(); }
+
+    std::unique_ptr<Harness> harness;
+    Level* level = nullptr;
+
+  private:
+    static char cellChar(Tile* tile)
+    {
+        if (dynamic_cast<Tile_Door*>(tile) != nullptr)
+        {
+            return static_cast<Tile_Door*>(tile)->getColor() == 0 ? '1' : '2';
+        }
+        if (typeid(*tile) == typeid(Tile_Empty))
+        {
+            return '.';
+        }
+        if (typeid(*tile) == typeid(Tile_Sand))
+        {
+            return '+';
+        }
+        if (typeid(*tile) == typeid(Tile_Wall))
+        {
+            return '#';
+        }
+        if (typeid(*tile) == typeid(Tile_RoundWall))
+        {
+            return 'O';
+        }
+        if (typeid(*tile) == typeid(Tile_Exit))
+        {
+            return 'x';
+        }
+        return typeid(*tile) == typeid(Tile) ? 's' : '?';
+    }
+
+    static char thingChar(Entity* e)
+    {
+        if (dynamic_cast<Entity_Rock*>(e) != nullptr)
+        {
+            return 'r';
+        }
+        if (dynamic_cast<Entity_Diamond*>(e) != nullptr)
+        {
+            return 'b';
+        }
+        if (dynamic_cast<Entity_Enemy1*>(e) != nullptr)
+        {
+            return 'e';
+        }
+        return dynamic_cast<Entity_Key*>(e) != nullptr ? 'k' : '?';
+    }
+};
+
+TEST_F(LevelReader, GridCharactersMayStandAnywhereButEveryTableCharacterTakesACell)
+{
+    const std::string head = "4 3\ntileset1\nm.ogg\n";
+    const std::string rows = "#+O.\n12xs\nrbep\n0\n";
+    open({{"levels/rows.txt", head + rows},
+          {"levels/oneline.txt", head + "#+O.12xsrbep\n0\n"},
+          {"levels/spaced.txt", head + "# + O .\n1 2 x s\nr b e p\n0\n"},
+          {"levels/noise.txt", head + "#+O.\nY1%2xs\n\tr b!ep\n0\n"},
+          {"levels/shifted.txt", head + "#+O..\n12xs\nrbep\n0\n"}});
+
+    ASSERT_EQ(load("levels/rows.txt"), "");
+    EXPECT_EQ(grid(), "#+O.\n12xs\n....\n");
+    EXPECT_EQ(things(), "r@0,2 b@1,2 e@2,2");
+    EXPECT_EQ(level->getDiamondCount(), 1);
+    EXPECT_EQ(playerStart().x, 3 * 64 + 32);
+    EXPECT_EQ(playerStart().y, 2 * 64 + 32);
+
+    for (const char* same : {"levels/oneline.txt", "levels/spaced.txt", "levels/noise.txt"})
+    {
+        SCOPED_TRACE(same);
+        ASSERT_EQ(load(same), "");
+        EXPECT_EQ(grid(), "#+O.\n12xs\n....\n");
+        EXPECT_EQ(things(), "r@0,2 b@1,2 e@2,2");
+    }
+
+    // The extra '.' of row 0 becomes cell (0, 1); the last character 'p' no longer fits.
+    ASSERT_EQ(load("levels/shifted.txt"), "");
+    EXPECT_EQ(grid(), "#+O.\n.12x\ns...\n");
+    EXPECT_EQ(things(), "r@1,2 b@2,2 e@3,2");
+}
+
+TEST_F(LevelReader, TheLastStartCountsAndALevelWithoutOneKeepsThePreviousStart)
+{
+    open({{"levels/two.txt", "3 2\nt\nm\np.p\n..p\n0\n"}, {"levels/none.txt", "2 2\nt\nm\n..\n..\n0\n"}});
+
+    ASSERT_EQ(load("levels/two.txt"), "");
+    EXPECT_EQ(playerStart().x, 2 * 64 + 32);
+    EXPECT_EQ(playerStart().y, 1 * 64 + 32);
+
+    ASSERT_EQ(load("levels/none.txt"), "");
+    EXPECT_EQ(playerStart().x, 2 * 64 + 32);
+    EXPECT_EQ(playerStart().y, 1 * 64 + 32);
+}
+
+TEST_F(LevelReader, ASizeOfZeroOrAMissingFileRaisesItsMessageAndKeepsTheLevel)
+{
+    open({{"levels/w0.txt", "0 3\nt\nm\n...\n"},
+          {"levels/h0.txt", "3 0\nt\nm\n...\n"},
+          {"levels/one.txt", "3\nt\nm\n...\n"},
+          {"levels/text.txt", "wide\nt\nm\n...\n"},
+          {"levels/negative.txt", "-3 2\nt\nm\n...\n"},
+          {"levels/empty.txt", ""}});
+    const std::string before = grid();
+
+    for (const char* file : {"levels/w0.txt", "levels/h0.txt", "levels/one.txt", "levels/text.txt",
+                             "levels/negative.txt", "levels/empty.txt"})
+    {
+        EXPECT_EQ(load(file), "Level: " + std::string(file) + " hasn't width or height");
+    }
+    EXPECT_EQ(load("levels/gone.txt"), "Level: can't open the file levels/gone.txt");
+    EXPECT_EQ(grid(), before);
+    EXPECT_EQ(grid(), "###\n#.#\n###\n");
+}
+
+TEST_F(LevelReader, AHeadLineOfMoreThan19CharactersEndsTheReading)
+{
+    open({{"levels/long.txt", "3 1\ntileset-name-too-long\nm.ogg\n#r#\n1\n0 0 1\nhello\n"},
+          {"levels/exact.txt", "3 1\ntileset-name-19-ch\nm.ogg\n#r#\n1\n0 0 1\nhello\n"}});
+
+    ASSERT_EQ(load("levels/long.txt"), "");
+    EXPECT_EQ(level->getTileset(), "tileset-name-too-lo");
+    EXPECT_EQ(grid(), "...\n");
+    EXPECT_EQ(things(), "");
+    EXPECT_TRUE(level->getTilemap()->getMessages(CellPos{0, 0}).empty());
+
+    ASSERT_EQ(load("levels/exact.txt"), "");
+    EXPECT_EQ(level->getTileset(), "tileset-name-19-ch");
+    EXPECT_EQ(grid(), "#.#\n");
+    EXPECT_EQ(things(), "r@1,0");
+    EXPECT_EQ(level->getTilemap()->getMessages(CellPos{0, 0}), std::vector<std::string>{"hello"});
+}
+
+TEST_F(LevelReader, CellTextsKeepNumbersTheirHeaderLacksAndStopAtALongLine)
+{
+    const std::string longLine(120, 'z');
+    open({{"levels/texts.txt", "3 2\nt\nm\n...\n...\n"
+                               "3\n"
+                               "1 1 2\n  first\n\n"
+                               "2\n"
+                               "third\n" +
+                                   longLine + "\nlost\n0 0 1\nnever\n"},
+          {"levels/crlf.txt", "2 1\r\nt\r\nm\r\n..\r\n1\r\n1 0 1\r\nline\r\n"}});
+
+    ASSERT_EQ(load("levels/texts.txt"), "");
+    const Tilemap* tilemap = level->getTilemap();
+    // "2" replaces x alone: y stays 1 and k stays 2.
+    EXPECT_EQ(tilemap->getMessages(CellPos{1, 1}), (std::vector<std::string>{"  first", ""}));
+    // The overlong line is cut to 99 characters and is the last text read.
+    EXPECT_EQ(tilemap->getMessages(CellPos{2, 1}), (std::vector<std::string>{"third", std::string(99, 'z')}));
+    EXPECT_EQ(tilemap->getMessages(CellPos{0, 0}), std::vector<std::string>{});
+
+    // A new load starts from empty lists.
+    ASSERT_EQ(load("levels/texts.txt"), "");
+    EXPECT_EQ(tilemap->getMessages(CellPos{1, 1}).size(), 2u);
+
+    ASSERT_EQ(load("levels/crlf.txt"), "");
+    EXPECT_EQ(level->getTileset(), "t");
+    EXPECT_EQ(tilemap->getMessages(CellPos{1, 0}), std::vector<std::string>{"line"});
+}
+
+TEST_F(LevelReader, AWideLevelIsCappedAt128ColumnsButCountsItsRowsInTheFileWidth)
+{
+    std::string rows;
+    for (int y = 0; y < 10; ++y)
+    {
+        std::string row(200, '#');
+        row[5] = '+';
+        if (y == 0)
+        {
+            row[150] = 'r';
+        }
+        rows += row + "\n";
+    }
+    open({{"levels/wide.txt", "200 10\nt\nm\n" + rows + "0\n"}});
+
+    ASSERT_EQ(load("levels/wide.txt"), "");
+    const Tilemap* tilemap = level->getTilemap();
+    EXPECT_EQ(tilemap->getWidth(), 128);
+    EXPECT_EQ(tilemap->getHeight(), 10);
+    for (uint16_t y = 0; y < 10; ++y)
+    {
+        EXPECT_EQ(typeid(*tilemap->getTile(CellPos{5, y})), typeid(Tile_Sand)) << y;
+        EXPECT_EQ(typeid(*tilemap->getTile(CellPos{6, y})), typeid(Tile_Wall)) << y;
+    }
+    // The rock beyond the grid keeps its place and stands on no tile.
+    Entity* rock = level->firstEntity();
+    ASSERT_NE(rock, nullptr);
+    EXPECT_EQ(rock->getPosition().x, 150 * 64 + 32);
+    EXPECT_EQ(rock->getPosition().y, 32);
+    EXPECT_FALSE(tilemap->getTile(CellPos{127, 0})->hasEntities());
+    harness->step(3);
+}
+
+} // namespace
