@@ -75,9 +75,19 @@ SDLMod modifierOf(SDLKey key)
 
 } // namespace
 
-Harness::Harness(const std::string& workDir) : result(-1), previousDir(currentDir()), readBack(false)
+Harness::Harness(const std::string& workDir, const std::map<std::string, std::string>& appDataFiles)
+    : result(-1), previousDir(currentDir()), readBack(false)
 {
     appDataDir = useFreshAppData();
+    if (!appDataFiles.empty())
+    {
+        makeParents(appDataDir + "x");
+        for (const auto& file : appDataFiles)
+        {
+            makeParents(appDataDir + file.first);
+            writeFile(appDataDir + file.first, file.second);
+        }
+    }
     if (chdir(workDir.c_str()) != 0)
     {
         ADD_FAILURE_AT(__FILE__, __LINE__);

@@ -17,7 +17,9 @@ class Harness
 {
   public:
     // Fresh XDG_DATA_HOME (a new temp folder), chdir(workDir), Core::init("config.ini").
-    explicit Harness(const std::string& workDir);
+    // appDataFiles (file name -> bytes, e.g. "config.ini", "users.ini") are written into the fresh
+    // application-data folder first.
+    explicit Harness(const std::string& workDir, const std::map<std::string, std::string>& appDataFiles = {});
     ~Harness();             // Core::shutdown(), then chdir back
     int initResult() const; // what Core::init returned
     void step(int n = 1);   // Core::step() n times
