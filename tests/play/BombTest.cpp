@@ -1,0 +1,133 @@
+// Lit bombs: fuse, countdown, blast and chain reactions.
+#include "Core.h"
+#include "Entity_Bomb.h"
+#include "Entity_Player.h"
+#include "Game.h"
+#include "Harness.h"
+#include "Level.h"
+#include "Tile.h"
+#include "Tilemap.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+// A one-level game on the given grid rows, already in play and past its first update.
+class BombLevel
+{
+  public:
+    explicit BombLevel(const std::vector<std::string>& rows) : harness(makeWorkDir(files(rows)))
+    {
+        Core::getGame()->initLevel(0);
+        Core::getGame()->setState(2, true);
+        harness.step();
+    }
+
+    static std::map<std::string, std::string> files(const std::vector<std::string>& rows)
+    {
+        std::ostringstream level;
+        level << rows[0].size() << " " << rows.size() << "\ntileset1\nnone.ogg\n";
+        for (const std::string& row : rows)
+            level << row << "\n";
+        level << "0\n";
+        return {{"levels.ini", "levels/test.txt\n"}, {"levels/test.txt", level.str()}};
+    }
+
+    Harness harness;
+};
+
+Level* level()
+{
+    return Core::getGame()->getLevel();
+}
+
+// A bomb placed on a cell as the player drops one, not yet lit.
+Entity_Bomb* addBomb(uint16_t column, uint16_t row)
+{
+    Entity_Bomb* bomb = new Entity_Bomb();
+    bomb->setPosition(Vec2{column * 64.0f + 32.0f, row * 64.0f + 32.0f});
+    level()->addEntity(bomb);
+    return bomb;
+}
+
+bool isSand(uint16_t column, uint16_t row)
+{
+    return level()->getTilemap()->getTile(CellPos{column, row})->isSand();
+}
+
+bool inLevel(const Entity* thing)
+{
+    for (Entity* e = level()->firstEntity(); e; e = level()->nextEntity())
+        if (e == thing)
+            return true;
+    return false;
+}
+
+// Bombs on the middle row, sand beside them; the player is walled off below.
+const std::vector<std::string> bombRow = {"#########", "#+++++++#", "#+.....+#", "#+++++++#",
+                                          "#########", "#p#######", "#########"};
+} // namespace
+
+TEST(BombTest, LitBombCountsDownAndExplodesOnItsHundredAndEightiethUpdate)
+{
+    BombLevel play(bombRow);
+    Entity_Bomb* bomb = addBomb(4, 2);
+    bomb->arm();
+    std::vector<int> digits;
+    for (int update = 1; update < 180; ++update)
+    {
+        play.harness.step();
+        digits.push_back(bomb->getFuse() / 66 + 1);
+    }
+    EXPECT_EQ(bomb->getFuse(), 1);
+    ASSERT_TRUE(inLevel(bomb));
+    EXPECT_TRUE(isSand(4, 1));
+    // The digit shown after each update: 3 from the first drawn frame, then 2 and 1.
+    EXPECT_EQ(digits.front(), 3);
+    EXPECT_EQ(digits[179 - 131], 2);
+    EXPECT_EQ(digits[179 - 132], 3);
+    EXPECT_EQ(digits[179 - 65], 1);
+    EXPECT_EQ(digits[179 - 66], 2);
+
+    play.harness.step();
+    EXPECT_FALSE(inLevel(bomb));
+    for (uint16_t row = 1; row <= 3; ++row)
+        for (uint16_t column = 3; column <= 5; ++column)
+            EXPECT_FALSE(isSand(column, row)) << column << "," << row;
+    EXPECT_TRUE(isSand(2, 1));
+    EXPECT_TRUE(isSand(6, 3));
+}
+
+class BombChainTest : public ::testing::TestWithParam<bool>
+{
+};
+
+TEST_P(BombChainTest, BombInABlastExplodesOneFrameLater)
+{
+    const bool secondLit = GetParam();
+    BombLevel play(bombRow);
+    // The second bomb comes first in the level's list, so the blast reaches it after its update.
+    Entity_Bomb* second = addBomb(4, 2);
+    Entity_Bomb* first = addBomb(3, 2);
+    first->arm();
+    play.harness.step(100);
+    if (secondLit)
+        second->arm();
+    play.harness.step(80);
+    ASSERT_FALSE(inLevel(first));
+    ASSERT_TRUE(inLevel(second));
+    EXPECT_TRUE(isSand(5, 2 - 1));
+
+    play.harness.step();
+    EXPECT_FALSE(inLevel(second));
+    EXPECT_FALSE(isSand(5, 1));
+    EXPECT_TRUE(isSand(6, 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(SecondBomb, BombChainTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info)
+                         { return std::string(info.param ? "Lit" : "Lying"); });
