@@ -1,6 +1,7 @@
 #include "WindowCapture.h"
 
 #include <GL/gl.h>
+#include <GL/glx.h>
 #include <SDL/SDL.h>
 #include <SDL/SDL_syswm.h>
 #include <X11/Xlib.h>
@@ -21,6 +22,7 @@ std::vector<uint8_t> readShownWindow(int x, int y, int width, int height)
         return rgba;
     }
     glFinish();
+    glXWaitGL();
     info.info.x11.lock_func();
     XSync(info.info.x11.display, False);
     XImage* image =
