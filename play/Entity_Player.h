@@ -14,7 +14,7 @@ class Tile;
 class Entity_Player : public Entity
 {
   public:
-    static const uint16_t maxApples = 200;
+    static constexpr uint16_t maxApples = 200;
 
     Entity_Player();
     ~Entity_Player() override;

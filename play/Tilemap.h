@@ -17,7 +17,7 @@ class VideoDriver;
 class Tilemap
 {
   public:
-    static const uint16_t maxSize = 128;
+    static constexpr uint16_t maxSize = 128;
 
     Tilemap();
     ~Tilemap();

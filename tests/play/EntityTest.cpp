@@ -26,7 +26,7 @@ struct EmptyLevel
               {{"levels.ini", "levels/test.txt\n"},
                {"levels/test.txt", "6 4\ntileset1\nnone.ogg\n......\n......\n......\np.....\n0\n"}}))
     {
-        EXPECT_EQ(0, harness.initResult());
+        EXPECT_EQ(0, harness.initResult()) << harness.logText();
         Core::getGame()->getLevel()->load(0, "levels/test.txt", false);
     }
     Tilemap* tilemap() const { return Core::getGame()->getLevel()->getTilemap(); }

@@ -35,26 +35,15 @@ std::string levelFile(const std::vector<std::string>& rows)
     return text + "0\n";
 }
 
-std::map<std::string, std::string> levelFiles(const std::vector<std::string>& rows, const std::string& config)
-{
-    std::map<std::string, std::string> files{{"levels.ini", "levels/test.txt\n"},
-                                             {"levels/test.txt", levelFile(rows)}};
-    if (!config.empty())
-    {
-        files["config.ini"] = config;
-    }
-    return files;
-}
-
-// The real engine playing one level; config.ini as given (empty: the defaults).
+// The real engine playing one level.
 struct PlayLevel
 {
     Harness harness;
 
-    explicit PlayLevel(const std::vector<std::string>& rows, const std::string& config = "")
-        : harness(makeWorkDir(levelFiles(rows, config)))
+    explicit PlayLevel(const std::vector<std::string>& rows)
+        : harness(makeWorkDir({{"levels.ini", "levels/test.txt\n"}, {"levels/test.txt", levelFile(rows)}}))
     {
-        EXPECT_EQ(0, harness.initResult());
+        EXPECT_EQ(0, harness.initResult()) << harness.logText();
         Core::getGame()->getLevel()->load(0, "levels/test.txt", false);
         Core::getGame()->setState(2, false);
     }
@@ -205,7 +194,8 @@ TEST(PlayerTest, PushingNeedsCtrlWhenDashWithControlIsSet)
 
 TEST(PlayerTest, PushingWithoutCtrlWhenDashWithControlIsOff)
 {
-    PlayLevel play({"######", "#pZ..#", "######"}, "dash_with_control=0\n");
+    PlayLevel play({"######", "#pZ..#", "######"});
+    play.player()->setDashWithControl(false); // what the options menu does
     EXPECT_FALSE(play.player()->getDashWithControl());
     Entity* box = play.thingAt(2, 1);
     ASSERT_TRUE(box != nullptr && box->isBox());

@@ -41,7 +41,7 @@ struct PlayLevel
     explicit PlayLevel(const std::vector<std::string>& rows)
         : harness(makeWorkDir({{"levels.ini", "levels/test.txt\n"}, {"levels/test.txt", levelFile(rows)}}))
     {
-        EXPECT_EQ(0, harness.initResult());
+        EXPECT_EQ(0, harness.initResult()) << harness.logText();
         Core::getGame()->getLevel()->load(0, "levels/test.txt", false);
         Core::getGame()->setState(2, false);
     }
