@@ -1,0 +1,241 @@
+#include "UserManager.h"
+#include "Core.h"
+#include "Crypt.h"
+#include "Exception.h"
+#include "Game.h"
+#include "Harness.h"
+#include "HashManager.h"
+#include "TestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+// A working folder whose "levels.ini" lists count small levels.
+std::string workDirWithLevels(int count)
+{
+    std::map<std::string, std::string> files;
+    std::string list;
+    for (int i = 0; i < count; i++)
+    {
+        const std::string name = "levels/easy/level" + std::to_string(i) + ".txt";
+        list += name + "\n";
+        files[name] = "5 5\ntileset1\nlevel.ogg\n#####\n#p.x#\n#...#\n#...#\n#####\n0\n";
+    }
+    files["levels.ini"] = list;
+    return makeWorkDir(files);
+}
+
+UserManager* profiles()
+{
+    return Core::getGame()->getUserManager();
+}
+
+std::string hashesLineOf(const std::string& path)
+{
+    return Crypt::md5File(path) + "\t" + path + "\n";
+}
+
+} // namespace
+
+TEST(UserManager, FirstStartCreatesAnEmptyUsersFile)
+{
+    Harness harness(workDirWithLevels(3));
+    ASSERT_EQ(harness.initResult(), 0);
+    const std::string path = harness.appData() + "users.ini";
+    EXPECT_NE(harness.logText().find("UserManager: init\nUserManager: " + path +
+                                     " not exists, trying to create\n" + "UserManager: " + path +
+                                     " created\n"),
+              std::string::npos);
+    EXPECT_EQ(access(path.c_str(), F_OK), 0);
+    EXPECT_EQ(readFile(path), "");
+    EXPECT_EQ(profiles()->getUserCount(), 0);
+    EXPECT_EQ(profiles()->firstUserName(), "");
+    EXPECT_EQ(profiles()->getUserName(), "");
+}
+
+TEST(UserManager, NamesAreWordsOfUsersIniAndNewOnesAreAppended)
+{
+    Harness harness(workDirWithLevels(3));
+    ASSERT_EQ(harness.initResult(), 0);
+    writeFile(harness.appData() + "users.ini", "Ann Bob\r\nCid\r\n");
+    UserManager users;
+    EXPECT_EQ(users.getUserCount(), 3);
+    EXPECT_EQ(users.firstUserName(), "Ann");
+    EXPECT_EQ(users.nextUserName(), "Bob");
+    EXPECT_EQ(users.nextUserName(), "Cid");
+    EXPECT_EQ(users.nextUserName(), "");
+
+    users.createUser("Dan");
+    EXPECT_EQ(readFile(harness.appData() + "users.ini"), "Ann\nBob\nCid\nDan\n");
+    const std::string profile = harness.appData() + "user_Dan.ini";
+    EXPECT_EQ(readFile(profile), "0\n0\n0\n0\n");
+    EXPECT_NE(readFile(harness.appData() + "hashes.ini").find(hashesLineOf(profile)), std::string::npos);
+    EXPECT_EQ(users.getUserName(), "");
+
+    users.loadUser("Dan");
+    EXPECT_TRUE(Core::isRunning());
+    EXPECT_EQ(users.getUserName(), "Dan");
+    EXPECT_EQ(users.getReachedLevel(), 0);
+    EXPECT_EQ(users.getTotalScore(-1), 0);
+}
+
+TEST(UserManager, CreatingAListedNameResetsOnlyItsProfile)
+{
+    Harness harness(workDirWithLevels(3));
+    ASSERT_EQ(harness.initResult(), 0);
+    UserManager* users = profiles();
+    users->createUser("Bob");
+    users->loadUser("Bob");
+    users->setScore(1, 50);
+    users->setReachedLevel(2);
+    users->saveUser();
+    const std::string profile = harness.appData() + "user_Bob.ini";
+    EXPECT_EQ(readFile(profile), "2\n0\n50\n0\n");
+    const std::string names = readFile(harness.appData() + "users.ini");
+
+    users->createUser("Bob");
+    EXPECT_EQ(readFile(profile), "0\n0\n0\n0\n");
+    EXPECT_EQ(readFile(harness.appData() + "users.ini"), names);
+    EXPECT_EQ(users->getUserCount(), 1);
+    EXPECT_EQ(users->getScore(1), 50); // memory stays until the next load
+    users->loadUser("Bob");
+    EXPECT_TRUE(Core::isRunning());
+    EXPECT_EQ(users->getScore(1), 0);
+}
+
+TEST(UserManager, HandEditedProfileEndsTheProgramOnItsNextLoad)
+{
+    Harness harness(workDirWithLevels(3));
+    ASSERT_EQ(harness.initResult(), 0);
+    UserManager* users = profiles();
+    users->createUser("Ann");
+    users->loadUser("Ann");
+    users->setScore(0, 10);
+    users->saveUser();
+    const std::string profile = harness.appData() + "user_Ann.ini";
+    writeFile(profile, "2\n999\n0\n0\n");
+
+    users->loadUser("Ann");
+    EXPECT_NE(harness.logText().find("HashManager: " + profile + " is corrupted\nCore: quit signal\n"),
+              std::string::npos);
+    EXPECT_FALSE(Core::isRunning());
+    EXPECT_EQ(users->getScore(0), 10);
+    EXPECT_EQ(users->getReachedLevel(), 0);
+}
+
+namespace
+{
+
+// Loads a profile written for a list of 10 levels (reached level 9, scores 1 to 10).
+void loadTenLevelProfile(const Harness& harness)
+{
+    const std::string profile = harness.appData() + "user_Eve.ini";
+    writeFile(profile, "9\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n");
+    Core::getGame()->getHashManager()->updateHash(profile);
+    profiles()->loadUser("Eve");
+    ASSERT_TRUE(Core::isRunning());
+    ASSERT_EQ(profiles()->getUserName(), "Eve");
+}
+
+} // namespace
+
+TEST(UserManager, TenLevelProfileLoadedWithTwelveLevels)
+{
+    Harness harness(workDirWithLevels(12));
+    ASSERT_EQ(harness.initResult(), 0);
+    loadTenLevelProfile(harness);
+    UserManager* users = profiles();
+    EXPECT_EQ(users->getReachedLevel(), 9);
+    EXPECT_EQ(users->getScore(9), 10);
+    EXPECT_EQ(users->getScore(10), 0);
+    EXPECT_EQ(users->getScore(11), 0);
+    users->saveUser();
+    EXPECT_EQ(readFile(harness.appData() + "user_Eve.ini"), "9\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n0\n0\n");
+}
+
+TEST(UserManager, TenLevelProfileLoadedWithEightLevels)
+{
+    Harness harness(workDirWithLevels(8));
+    ASSERT_EQ(harness.initResult(), 0);
+    loadTenLevelProfile(harness);
+    UserManager* users = profiles();
+    EXPECT_EQ(users->getScore(7), 8);
+    EXPECT_EQ(users->getTotalScore(-1), 36);
+    // Level 9 is not in this list: the last one is the furthest a player can start.
+    EXPECT_EQ(users->getReachedLevel(), 7);
+    users->saveUser();
+    EXPECT_EQ(readFile(harness.appData() + "user_Eve.ini"), "7\n1\n2\n3\n4\n5\n6\n7\n8\n");
+}
+
+TEST(UserManager, TotalScoreLeavesOutOneLevelAndReachedLevelIsBounded)
+{
+    Harness harness(workDirWithLevels(4));
+    ASSERT_EQ(harness.initResult(), 0);
+    UserManager* users = profiles();
+    for (int i = 0; i < 4; i++)
+    {
+        users->setScore(i, 10 * (i + 1));
+    }
+    EXPECT_EQ(users->getTotalScore(2), 70);
+    EXPECT_EQ(users->getTotalScore(7), 100);
+    users->setReachedLevel(3);
+    EXPECT_EQ(users->getReachedLevel(), 3);
+    users->setReachedLevel(4);
+    EXPECT_EQ(users->getReachedLevel(), 0);
+}
+
+TEST(UserManager, LetterCaseMakesTwoPlayers)
+{
+    Harness harness(workDirWithLevels(2));
+    ASSERT_EQ(harness.initResult(), 0);
+    UserManager* users = profiles();
+    users->createUser("bob");
+    users->createUser("Bob");
+    EXPECT_EQ(readFile(harness.appData() + "users.ini"), "bob\nBob\n");
+    users->loadUser("bob");
+    users->setScore(0, 5);
+    users->saveUser();
+    users->loadUser("Bob");
+    EXPECT_EQ(users->getScore(0), 0);
+    users->loadUser("bob");
+    EXPECT_EQ(users->getScore(0), 5);
+    EXPECT_TRUE(Core::isRunning());
+}
+
+TEST(UserManager, FailedWriteLeavesTheOldProfileReadable)
+{
+    Harness harness(workDirWithLevels(3));
+    ASSERT_EQ(harness.initResult(), 0);
+    UserManager* users = profiles();
+    users->createUser("Ann");
+    users->loadUser("Ann");
+    users->setScore(0, 10);
+    users->saveUser();
+    const std::string profile = harness.appData() + "user_Ann.ini";
+    // The new profile is written beside the old one first; make that impossible.
+    ASSERT_EQ(mkdir((profile + ".tmp").c_str(), 0755), 0);
+
+    users->setScore(0, 99);
+    std::string message;
+    try
+    {
+        users->saveUser();
+    }
+    catch (Exception* e)
+    {
+        message = e->getMessage();
+        delete e;
+    }
+    EXPECT_EQ(message, "UserManager: Can't open " + profile + " for write");
+    EXPECT_EQ(readFile(profile), "0\n10\n0\n0\n");
+    users->loadUser("Ann");
+    EXPECT_TRUE(Core::isRunning());
+    EXPECT_EQ(users->getScore(0), 10);
+    harness.step(3);
+    EXPECT_TRUE(Core::isRunning());
+}

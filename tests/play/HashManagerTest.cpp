@@ -1,0 +1,170 @@
+#include "HashManager.h"
+#include "Core.h"
+#include "Crypt.h"
+#include "Game.h"
+#include "Harness.h"
+#include "Level.h"
+#include "TestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <unistd.h>
+
+namespace
+{
+
+const char* const smallLevel = "5 5\ntileset1\nlevel.ogg\n#####\n#p.x#\n#...#\n#...#\n#####\n0\n";
+
+std::map<std::string, std::string> twoLevels()
+{
+    return {{"levels.ini", "levels/easy/one.txt\nlevels/easy/two.txt\n"},
+            {"levels/easy/one.txt", smallLevel},
+            {"levels/easy/two.txt", smallLevel}};
+}
+
+std::string lowerCase(std::string text)
+{
+    for (char& c : text)
+    {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// What the log gained while body ran.
+template <typename F> std::string logAddedBy(const Harness& harness, F body)
+{
+    const size_t before = harness.logText().size();
+    body();
+    return harness.logText().substr(before);
+}
+
+} // namespace
+
+TEST(HashManager, SeedIsCopiedOnlyWhenTheApplicationDataCopyIsMissing)
+{
+    const std::string dir = makeWorkDir(twoLevels());
+    const std::string seed = readFile(dir + "/hashes.ini");
+    Harness harness(dir);
+    ASSERT_EQ(harness.initResult(), 0);
+    const std::string copy = harness.appData() + "hashes.ini";
+    EXPECT_EQ(readFile(copy), seed);
+    EXPECT_TRUE(Core::isRunning());
+    EXPECT_EQ(harness.logText().find("HashManager: levels.ini"), std::string::npos);
+
+    // A changed seed does not refresh an existing copy...
+    writeFile(dir + "/hashes.ini", "");
+    {
+        HashManager again;
+        EXPECT_TRUE(again.check("levels.ini"));
+    }
+    // ...but a deleted copy is made again from it.
+    ASSERT_EQ(unlink(copy.c_str()), 0);
+    HashManager fresh;
+    EXPECT_EQ(logAddedBy(harness, [&] { EXPECT_FALSE(fresh.check("levels.ini")); }),
+              "HashManager: levels.ini not found in hashes.ini\nCore: quit signal\n\n");
+    EXPECT_FALSE(Core::isRunning());
+}
+
+TEST(HashManager, MissingSeedGivesAnEmptyTableAndQuits)
+{
+    const std::string dir = makeWorkDir(twoLevels());
+    ASSERT_EQ(unlink((dir + "/hashes.ini").c_str()), 0);
+    Harness harness(dir);
+    EXPECT_EQ(harness.initResult(), 0);
+    EXPECT_EQ(access((harness.appData() + "hashes.ini").c_str(), F_OK), 0);
+    EXPECT_EQ(readFile(harness.appData() + "hashes.ini"), "");
+    EXPECT_NE(harness.logText().find("HashManager: levels.ini not found in hashes.ini\nCore: quit signal\n"),
+              std::string::npos);
+    EXPECT_FALSE(Core::isRunning());
+}
+
+TEST(HashManager, ReadsEachLineAsHashTabFileName)
+{
+    std::map<std::string, std::string> files = twoLevels();
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt", "e.txt", "f.txt", "h.txt"})
+    {
+        files[name] = std::string("contents of ") + name + "\r\n";
+    }
+    std::string dir = makeWorkDir(files);
+    const auto hashOf = [&](const std::string& name) { return Crypt::md5File(dir + "/" + name); };
+    std::string seed = readFile(dir + "/hashes.ini");
+    seed += "0123\ta.txt\n" + hashOf("a.txt") + "\ta.txt\n";              // a later line wins
+    seed += hashOf("b.txt") + "\tb.txt\n0123\tb.txt\n";                   // in both directions
+    seed += lowerCase(hashOf("c.txt")) + "\tc.txt\n\n";                   // case matters; an empty line
+    seed += "\td.txt\n";                                                  // an empty hash matches nothing
+    seed += hashOf("e.txt") + " e.txt\n";                                 // no tab: not an entry
+    seed += hashOf("f.txt") + "\tf.txt\r\n";                              // CR LF line end
+    seed += hashOf("a.txt") + "\tg.txt\n";                                // listed but missing
+    seed += std::string(500, 'Z') + "\n" + hashOf("h.txt") + "\th.txt\n"; // reading stops at a long line
+    writeFile(dir + "/hashes.ini", seed);
+
+    Harness harness(dir);
+    ASSERT_EQ(harness.initResult(), 0);
+    EXPECT_NE(harness.logText().find("HashManager: line longer than 399 characters"), std::string::npos);
+    HashManager checker;
+    const struct
+    {
+        const char* file;
+        const char* log; // nullptr: the check passes silently
+    } cases[] = {
+        {"levels.ini", nullptr},   {"a.txt", nullptr},        {"b.txt", "is corrupted"},
+        {"c.txt", "is corrupted"}, {"d.txt", "is corrupted"}, {"e.txt", "not found in hashes.ini"},
+        {"f.txt", nullptr},        {"g.txt", "is corrupted"}, {"h.txt", "not found in hashes.ini"},
+    };
+    for (const auto& c : cases)
+    {
+        bool passed = false;
+        const std::string added = logAddedBy(harness, [&] { passed = checker.check(c.file); });
+        if (c.log == nullptr)
+        {
+            EXPECT_TRUE(passed) << c.file;
+            EXPECT_EQ(added, "") << c.file;
+        }
+        else
+        {
+            EXPECT_FALSE(passed) << c.file;
+            EXPECT_EQ(added, "HashManager: " + std::string(c.file) + " " + c.log + "\nCore: quit signal\n\n")
+                << c.file;
+        }
+    }
+}
+
+TEST(HashManager, UpdateRewritesTheWholeTableSortedByFileName)
+{
+    std::map<std::string, std::string> files = twoLevels();
+    files["m.txt"] = "new\n";
+    const std::string dir = makeWorkDir(files);
+    const std::string seed = readFile(dir + "/hashes.ini");
+    writeFile(dir + "/hashes.ini", "H1\tzeta.txt\n" + seed + "H2\tabc.txt\nH3\tB.txt\nH4\tab.txt\n");
+    Harness harness(dir);
+    ASSERT_EQ(harness.initResult(), 0);
+
+    HashManager checker;
+    checker.updateHash("m.txt");
+    const auto line = [&](const std::string& name)
+    { return Crypt::md5File(dir + "/" + name) + "\t" + name + "\n"; };
+    EXPECT_EQ(readFile(harness.appData() + "hashes.ini"),
+              "H3\tB.txt\nH4\tab.txt\nH2\tabc.txt\n" + line("levels.ini") + line("levels/easy/one.txt") +
+                  line("levels/easy/two.txt") + line("m.txt") + "H1\tzeta.txt\n");
+    EXPECT_EQ(access((harness.appData() + "hashes.ini.tmp").c_str(), F_OK), -1);
+    EXPECT_TRUE(checker.check("m.txt"));
+    EXPECT_TRUE(Core::isRunning());
+}
+
+TEST(HashManager, CorruptedLevelIsStillLoadedAndEndsTheProgramAfterwards)
+{
+    const std::string dir = makeWorkDir(twoLevels());
+    Harness harness(dir);
+    ASSERT_EQ(harness.initResult(), 0);
+    harness.step();
+    writeFile(dir + "/levels/easy/two.txt", std::string(smallLevel) + "changed\n");
+
+    const std::string added = logAddedBy(harness, [] { Core::getGame()->initLevel(1); });
+    const size_t corrupted = added.find("HashManager: levels/easy/two.txt is corrupted\nCore: quit signal\n");
+    ASSERT_NE(corrupted, std::string::npos) << added;
+    EXPECT_NE(added.find("Level: levels/easy/two.txt loaded", corrupted), std::string::npos) << added;
+    EXPECT_EQ(Core::getGame()->getLevel()->getCurrentLevel(), 1);
+    EXPECT_FALSE(Core::isRunning());
+}
