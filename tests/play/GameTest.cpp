@@ -218,3 +218,30 @@ TEST(Game, FadesInOnceAndCountsTheMessageDown)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(Game, ALevelIsPlayedFromItsStartToItsExit)
+{
+    Harness harness(
+        makeWorkDir({{"levels.ini", "levels/easy/walk.txt\n"},
+                     {"levels/easy/walk.txt", "7 3\ntileset1\nm.ogg\n#######\n#p+b.x#\n#######\n0\n"}}));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    game->initLevel(0);
+    game->setState(2, true);
+    EXPECT_EQ(game->getLevel()->getDiamondCount(), 1);
+
+    harness.hold(SDLK_RIGHT);
+    for (int i = 0; i < 200 && game->getState() == 2; ++i)
+    {
+        harness.step();
+    }
+    EXPECT_EQ(game->getState(), 4);
+    EXPECT_TRUE(game->isLevelCompleted());
+    EXPECT_EQ(game->getPlayer()->getDiamonds(), 1);
+    EXPECT_EQ(game->getPlayer()->getCell().x, 5);
+}
+
+} // namespace
