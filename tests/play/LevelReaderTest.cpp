@@ -203,6 +203,27 @@ TEST_F(LevelReader, ASizeOfZeroOrAMissingFileRaisesItsMessageAndKeepsTheLevel)
     EXPECT_EQ(grid(), "###\n#.#\n###\n");
 }
 
+TEST_F(LevelReader, TruncatedAndBinaryFilesKeepWhatWasRead)
+{
+    const std::string binary("3 2\nt\nm\n\x00\xff#\x80\x01+r\xfe", 15);
+    open({{"levels/cut.txt", "3 2\nt\nm\n#+"},
+          {"levels/binary.txt", binary},
+          {"levels/binhead.txt", std::string("\x01\x00\xff\x7f 9\n#", 7)},
+          {"levels/nohead.txt", "4 1"}});
+
+    ASSERT_EQ(load("levels/cut.txt"), "");
+    EXPECT_EQ(grid(), "#+.\n...\n");
+    ASSERT_EQ(load("levels/binary.txt"), "");
+    EXPECT_EQ(grid(), "#+.\n...\n");
+    EXPECT_EQ(things(), "r@2,0");
+    EXPECT_EQ(load("levels/binhead.txt"), "Level: levels/binhead.txt hasn't width or height");
+    // A file of only its size line: empty names, every cell empty.
+    ASSERT_EQ(load("levels/nohead.txt"), "");
+    EXPECT_EQ(level->getTileset(), "");
+    EXPECT_EQ(grid(), "....\n");
+    harness->step(2);
+}
+
 TEST_F(LevelReader, AHeadLineOfMoreThan19CharactersEndsTheReading)
 {
     open({{"levels/long.txt", "3 1\ntileset-name-too-long\nm.ogg\n#r#\n1\n0 0 1\nhello\n"},
