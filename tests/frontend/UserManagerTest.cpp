@@ -5,6 +5,7 @@
 #include "Game.h"
 #include "Harness.h"
 #include "HashManager.h"
+#include "MenuTestSupport.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -236,6 +237,31 @@ TEST(UserManager, FailedWriteLeavesTheOldProfileReadable)
     users->loadUser("Ann");
     EXPECT_TRUE(Core::isRunning());
     EXPECT_EQ(users->getScore(0), 10);
+
+    // Completing a level saves the profile: the failure is logged and play goes on.
+    Game* game = Core::getGame();
+    game->initLevel(0);
+    game->setState(2, true);
+    harness.step();
+    game->levelCompleted();
+    EXPECT_NE(harness.logText().find("UserManager: Can't open " + profile + " for write"), std::string::npos);
+    EXPECT_EQ(game->getState(), 4);
+    EXPECT_EQ(readFile(profile), "0\n10\n0\n0\n");
+    harness.step(3);
+    EXPECT_TRUE(Core::isRunning());
+}
+
+TEST(UserManager, ProfileThatCannotBeCreatedFromTheMenuKeepsTheGameRunning)
+{
+    Harness harness(makeWorkDir(menuLevelFiles()));
+    ASSERT_EQ(harness.initResult(), 0);
+    const std::string profile = harness.appData() + "user_ann.ini";
+    ASSERT_EQ(mkdir((profile + ".tmp").c_str(), 0755), 0);
+
+    createProfile(harness, "ann");
+    EXPECT_NE(harness.logText().find("UserManager: Can't open " + profile + " for write"), std::string::npos);
+    EXPECT_EQ(access(profile.c_str(), F_OK), -1);
+    EXPECT_EQ(profiles()->getUserCount(), 0);
     harness.step(3);
     EXPECT_TRUE(Core::isRunning());
 }
