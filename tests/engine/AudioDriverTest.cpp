@@ -1,0 +1,577 @@
+// The sound driver, its sounds, channels and music, run on the real mixer with SDL's dummy or disk
+// audio driver. Fixture sounds are written by the tests themselves.
+#include "AudioDriver.h"
+#include "Channel.h"
+#include "Core.h"
+#include "Sound.h"
+#include "SoundSystem.h"
+#include "TestEnv.h"
+
+#include <SDL/SDL.h>
+#include <SDL/SDL_mixer.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+void putLittleEndian(std::string& out, uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+    {
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
+}
+
+// A mono 16-bit 44.1 kHz square wave of the given peak, the mixer's own rate so nothing resamples it.
+std::string squareWav(double seconds, int16_t peak)
+{
+    const uint32_t frames = static_cast<uint32_t>(seconds * 44100);
+    std::string wav = "RIFF";
+    putLittleEndian(wav, 36 + frames * 2, 4);
+    wav += "WAVEfmt ";
+    putLittleEndian(wav, 16, 4);
+    putLittleEndian(wav, 1, 2);
+    putLittleEndian(wav, 1, 2);
+    putLittleEndian(wav, 44100, 4);
+    putLittleEndian(wav, 44100 * 2, 4);
+    putLittleEndian(wav, 2, 2);
+    putLittleEndian(wav, 16, 2);
+    wav += "data";
+    putLittleEndian(wav, frames * 2, 4);
+    for (uint32_t i = 0; i < frames; ++i)
+    {
+        const int16_t s = (i / 50) % 2 == 0 ? peak : static_cast<int16_t>(-peak);
+        putLittleEndian(wav, static_cast<uint16_t>(s), 2);
+    }
+    return wav;
+}
+
+int countLines(const std::string& text, const std::string& line)
+{
+    int count = 0;
+    size_t start = 0;
+    while (start < text.size())
+    {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+        {
+            end = text.size();
+        }
+        if (text.compare(start, end - start, line) == 0)
+        {
+            ++count;
+        }
+        start = end + 1;
+    }
+    return count;
+}
+
+// The one mixer channel that plays, or -1 when none or several do.
+int onlyPlayingChannel()
+{
+    int found = -1;
+    for (int i = 0; i < AudioDriver::CHANNEL_COUNT; ++i)
+    {
+        if (Mix_Playing(i))
+        {
+            if (found >= 0)
+            {
+                return -1;
+            }
+            found = i;
+        }
+    }
+    return found;
+}
+
+bool waitUntilSilent(int seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (Mix_Playing(-1) != 0)
+    {
+        if (std::chrono::steady_clock::now() > end)
+        {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+class AudioDriverTest : public ::testing::Test
+{
+  protected:
+    // Runs the real core in a fresh working folder whose "config.ini" holds configText.
+    void start(const std::string& configText = "sound_volume = 100\nmusic_volume = 100\n")
+    {
+        appData = useFreshAppData();
+        const std::string xdg = appData.substr(0, appData.size() - std::string("vormel/Quarrow/").size());
+        mkdir((xdg + "vormel").c_str(), 0755);
+        mkdir((xdg + "vormel/Quarrow").c_str(), 0755);
+        writeFile(appData + "config.ini", configText);
+
+        work = makeTempDir("quarrow-sound");
+        ASSERT_EQ(0, chdir(work.c_str()));
+        mkdir("sounds", 0755);
+        mkdir("music", 0755);
+        writeFile("sounds/a.wav", squareWav(0.3, 8000));
+        writeFile("music/long.wav", squareWav(4.0, 8000));
+
+        Core::init("config.ini");
+        driver = Core::getAudioDriver();
+        ASSERT_NE(nullptr, driver);
+        started = true;
+    }
+
+    void TearDown() override
+    {
+        if (started)
+        {
+            Core::shutdown();
+        }
+        if (!work.empty())
+        {
+            std::filesystem::remove_all(work);
+        }
+    }
+
+    std::string log() const { return readFile(appData + "log.txt"); }
+
+    // Encodes the WAV at wavPath with a command-line encoder into outPath.
+    static void encode(const std::string& command)
+    {
+        ASSERT_EQ(0, std::system((command + " >/dev/null 2>&1").c_str())) << command;
+    }
+
+    std::string appData;
+    std::string work;
+    AudioDriver* driver = nullptr;
+    bool started = false;
+};
+
+struct VolumeCase
+{
+    const char* name;
+    const char* config;
+    float sound;
+    float music;
+};
+
+class AudioDriverVolumeTest : public AudioDriverTest, public ::testing::WithParamInterface<VolumeCase>
+{
+};
+
+TEST_P(AudioDriverVolumeTest, VolumesComeFromConfigDividedBy100WithoutClamping)
+{
+    start(GetParam().config);
+    EXPECT_FLOAT_EQ(GetParam().sound, driver->getSoundVolume());
+    EXPECT_FLOAT_EQ(GetParam().music, driver->getMusicVolume());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Config, AudioDriverVolumeTest,
+    ::testing::Values(VolumeCase{"Given", "sound_volume = 50\nmusic_volume = 30\n", 0.5f, 0.3f},
+                      VolumeCase{"Absent", "dash_with_control = 1\n", 0.7f, 0.7f},
+                      VolumeCase{"OutOfRange", "sound_volume = 150\nmusic_volume = -20\n", 1.5f, -0.2f}),
+    [](const ::testing::TestParamInfo<VolumeCase>& info) { return info.param.name; });
+
+TEST_F(AudioDriverTest, ConstructionLogsInitWithoutErrors)
+{
+    start();
+    const std::string text = log();
+    EXPECT_EQ(1, countLines(text, "AudioDriver: init"));
+    EXPECT_EQ(std::string::npos, text.find("FMOD error")) << text;
+    EXPECT_GT(text.find("AudioDriver: init"), text.find("Config: init"));
+}
+
+TEST_F(AudioDriverTest, OldVersionIsLoggedAndUsedAnyway)
+{
+    SoundSystem::setReportedVersion(0x43600);
+    start();
+    const std::string text = log();
+    EXPECT_EQ(1, countLines(text, "AudioDriver: FMOD error! You are using an old version of FMOD 275968. "
+                                  "This program requires 275969"))
+        << text;
+    EXPECT_TRUE(driver->getSound("sounds/a.wav")->isLoaded());
+}
+
+class AudioDriverVersionTest : public AudioDriverTest, public ::testing::WithParamInterface<uint32_t>
+{
+};
+
+TEST_P(AudioDriverVersionTest, CurrentAndNewerVersionsAreNotWarnedAbout)
+{
+    SoundSystem::setReportedVersion(GetParam());
+    start();
+    EXPECT_EQ(std::string::npos, log().find("old version")) << log();
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, AudioDriverVersionTest, ::testing::Values(0x43601u, 0x50000u));
+
+TEST_F(AudioDriverTest, CheckErrorLogsCodeAndText)
+{
+    start();
+    struct Case
+    {
+        uint32_t code;
+        bool ok;
+        std::string line;
+    };
+    const std::vector<Case> cases = {
+        {SoundSystem::OK, true, ""},
+        {SoundSystem::ERR_FILE_NOT_FOUND, false, "AudioDriver: FMOD error! (7)File not found."},
+        {SoundSystem::ERR_NO_AUDIO_DEVICE, false,
+         "AudioDriver: FMOD error! (5)No audio output could be opened."},
+        {SoundSystem::RESULT_COUNT, false, "AudioDriver: FMOD error! (13)Unknown error."},
+        {96, false, "AudioDriver: FMOD error! (96)Unknown error."},
+        {0xFFFFFFFFu, false, "AudioDriver: FMOD error! (4294967295)Unknown error."},
+    };
+    for (const Case& c : cases)
+    {
+        const size_t before = log().size();
+        EXPECT_EQ(c.ok, driver->checkError(c.code)) << c.code;
+        const std::string added = log().substr(before);
+        EXPECT_EQ(c.line.empty() ? "" : c.line + "\n", added) << c.code;
+    }
+}
+
+TEST_F(AudioDriverTest, SameFileNameGivesTheSameSoundLoadedOnce)
+{
+    start();
+    Sound* first = driver->getSound("sounds/a.wav");
+    Sound* second = driver->getSound("sounds/a.wav");
+    EXPECT_EQ(first, second);
+    EXPECT_TRUE(first->isLoaded());
+    EXPECT_EQ(1, countLines(log(), "AudioDriver: sounds/a.wav is loaded"));
+
+    // Another spelling of the same file is another entry.
+    Sound* other = driver->getSound("./sounds/a.wav");
+    EXPECT_NE(first, other);
+    EXPECT_EQ(1, countLines(log(), "AudioDriver: ./sounds/a.wav is loaded"));
+}
+
+TEST_F(AudioDriverTest, MissingFileIsTriedOnceAndItsPlayIsHarmless)
+{
+    start();
+    Channel* playing = driver->getSound("sounds/a.wav")->play();
+    ASSERT_TRUE(playing->isPlaying());
+
+    const size_t before = log().size();
+    Sound* missing = driver->getSound("sounds/missing.wav");
+    EXPECT_FALSE(missing->isLoaded());
+    EXPECT_EQ(missing, driver->getSound("sounds/missing.wav"));
+    EXPECT_EQ("AudioDriver: FMOD error! (7)File not found.\n"
+              "AudioDriver: FMOD error! (1)A handle was null or no longer valid.\n",
+              log().substr(before));
+
+    const size_t beforePlay = log().size();
+    Channel* refused = missing->play();
+    ASSERT_NE(nullptr, refused);
+    EXPECT_EQ("AudioDriver: FMOD error! (1)A handle was null or no longer valid.\n",
+              log().substr(beforePlay));
+    EXPECT_NE(playing, refused);
+    EXPECT_FALSE(refused->isPlaying());
+    const size_t beforeUse = log().size();
+    refused->setVolume(0.5f, true);
+    refused->setVolume(0.5f, false);
+    refused->stop();
+    EXPECT_EQ(beforeUse, log().size());
+
+    // The refusal left the real channel alone.
+    EXPECT_TRUE(playing->isPlaying());
+    playing->stop();
+    EXPECT_FALSE(playing->isPlaying());
+}
+
+TEST_F(AudioDriverTest, WavOggAndMp3LoadWholeAndPlayOnSeveralChannelsAtOnce)
+{
+    start();
+    writeFile("tone.wav", squareWav(0.5, 8000));
+    encode("oggenc -Q tone.wav -o music/tone.ogg");
+    encode("lame --quiet tone.wav music/tone.mp3");
+    for (const std::string name : {"sounds/a.wav", "music/tone.ogg", "music/tone.mp3"})
+    {
+        Sound* sound = driver->getSound(name);
+        ASSERT_TRUE(sound->isLoaded()) << name << "\n" << log();
+        Channel* one = sound->play();
+        Channel* two = sound->play();
+        EXPECT_NE(one, two) << name;
+        EXPECT_TRUE(one->isPlaying()) << name;
+        EXPECT_TRUE(two->isPlaying()) << name;
+        one->stop();
+        two->stop();
+    }
+    // A file that is no sound at all.
+    writeFile("sounds/text.wav", "just some text, not a sound");
+    EXPECT_FALSE(driver->getSound("sounds/text.wav")->isLoaded());
+    EXPECT_EQ(
+        1, countLines(log(), "AudioDriver: FMOD error! (9)The file is not a sound this system can decode."));
+}
+
+TEST_F(AudioDriverTest, EffectsPlayAtTheSquareOfTheSoundVolume)
+{
+    start();
+    struct Case
+    {
+        float soundVolume;
+        int mixerVolume;
+    };
+    const std::vector<Case> cases = {{1.0f, 128}, {0.5f, 32}, {0.7f, 63}, {0.0f, 0}};
+    Sound* sound = driver->getSound("sounds/a.wav");
+    for (const Case& c : cases)
+    {
+        driver->setSoundVolume(c.soundVolume);
+        Channel* channel = sound->play();
+        const int index = onlyPlayingChannel();
+        ASSERT_GE(index, 0);
+        EXPECT_EQ(c.mixerVolume, Mix_Volume(index, -1)) << c.soundVolume;
+        // Playing effects keep their volume when the setting changes.
+        driver->setSoundVolume(1.0f);
+        EXPECT_EQ(c.mixerVolume, Mix_Volume(index, -1)) << c.soundVolume;
+        channel->stop();
+    }
+}
+
+TEST_F(AudioDriverTest, MixedAmplitudeIsTheSquareOfTheSoundVolume)
+{
+    const std::string raw = makeTempDir("quarrow-disk") + "/out.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "10", 1);
+    start("sound_volume = 50\nmusic_volume = 100\n");
+
+    driver->getSound("sounds/a.wav")->play();
+    ASSERT_TRUE(waitUntilSilent(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    Core::shutdown();
+    started = false;
+
+    const std::string bytes = readFile(raw);
+    ASSERT_GT(bytes.size(), 0.3 * 44100 * 4);
+    int peak = 0;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+    {
+        const int16_t s =
+            static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
+        peak = std::max(peak, std::abs(static_cast<int>(s)));
+    }
+    // 8000 at a quarter, not at a half.
+    EXPECT_EQ(2000, peak);
+}
+
+TEST_F(AudioDriverTest, PlayUnblockedPlaysEveryFifthStep)
+{
+    start();
+    Sound* sound = driver->getSound("sounds/a.wav");
+    std::vector<int> playedIn;
+    for (int step = 0; step < 12; ++step)
+    {
+        driver->update();
+        if (Channel* channel = sound->playUnblocked())
+        {
+            playedIn.push_back(step);
+            channel->stop();
+        }
+        else
+        {
+            // A blocked file can still be played the ordinary way.
+            ASSERT_NE(nullptr, sound->play());
+            Mix_HaltChannel(-1);
+        }
+    }
+    EXPECT_EQ((std::vector<int>{0, 5, 10}), playedIn);
+    EXPECT_TRUE(driver->isSoundBlocked("sounds/a.wav"));
+    EXPECT_FALSE(driver->isSoundBlocked("sounds/other.wav"));
+}
+
+TEST_F(AudioDriverTest, SameMusicChangesNothingAndAnotherRestarts)
+{
+    start();
+    writeFile("music/other.wav", squareWav(4.0, 8000));
+    driver->playMusic("music/long.wav", 0.01f);
+    for (int i = 0; i < 3; ++i)
+    {
+        driver->update();
+    }
+    const int index = onlyPlayingChannel();
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(4, Mix_Volume(index, -1)); // 0.03 of full
+
+    driver->playMusic("music/long.wav", 0.0f);
+    driver->update();
+    EXPECT_EQ(index, onlyPlayingChannel());
+    EXPECT_EQ(5, Mix_Volume(index, -1)); // the fade went on
+    EXPECT_EQ(1, countLines(log(), "AudioDriver: music/long.wav is loaded"));
+    EXPECT_EQ(0, countLines(log(), "AudioDriver: music/long.wav released"));
+
+    driver->playMusic("music/other.wav", 0.0f);
+    EXPECT_EQ(1, countLines(log(), "AudioDriver: music/long.wav released"));
+    EXPECT_EQ(1, countLines(log(), "AudioDriver: music/other.wav is loaded"));
+    EXPECT_GE(onlyPlayingChannel(), 0); // the old music stopped, the new one plays alone
+}
+
+TEST_F(AudioDriverTest, EndedMusicRestartsOnTheNextUpdateAndKeepsFading)
+{
+    start();
+    writeFile("short.wav", squareWav(0.1, 8000));
+    encode("oggenc -Q short.wav -o music/short.ogg");
+    driver->playMusic("music/short.ogg", 0.01f);
+    for (int i = 0; i < 3; ++i)
+    {
+        driver->update();
+    }
+    ASSERT_TRUE(waitUntilSilent(5));
+
+    driver->update();
+    const int index = onlyPlayingChannel();
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(5, Mix_Volume(index, -1)); // 0.04 of full: neither reset nor jumped
+    EXPECT_EQ(1, countLines(log(), "AudioDriver: music/short.ogg is loaded"));
+}
+
+TEST_F(AudioDriverTest, FadeInWithHundredthReachesFullVolumeInAboutHundredUpdates)
+{
+    start("sound_volume = 50\nmusic_volume = 100\n");
+    driver->playMusic("music/long.wav", 0.01f);
+    const int index = onlyPlayingChannel();
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(0, Mix_Volume(index, -1));
+
+    int previous = 0;
+    int fullAt = -1;
+    for (int update = 1; update <= 130; ++update)
+    {
+        driver->update();
+        const int volume = Mix_Volume(index, -1);
+        EXPECT_GE(volume, previous) << update;
+        previous = volume;
+        if (update == 50)
+        {
+            EXPECT_NEAR(64, volume, 1);
+        }
+        if (volume == 128 && fullAt < 0)
+        {
+            fullAt = update;
+        }
+    }
+    EXPECT_GE(fullAt, 98);
+    EXPECT_LE(fullAt, 102);
+    EXPECT_FLOAT_EQ(1.0f, driver->getMusicVolume());
+}
+
+TEST_F(AudioDriverTest, FadeOutLeavesTheStoredMusicVolumeAtZero)
+{
+    start("sound_volume = 50\nmusic_volume = 100\n");
+    driver->playMusic("music/long.wav", 0.0f);
+    const int index = onlyPlayingChannel();
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(128, Mix_Volume(index, -1));
+
+    driver->fadeMusic(-0.02f);
+    EXPECT_EQ(128, Mix_Volume(index, -1));
+    for (int update = 1; update <= 48; ++update)
+    {
+        driver->update();
+    }
+    EXPECT_GT(Mix_Volume(index, -1), 0);
+    EXPECT_FLOAT_EQ(1.0f, driver->getMusicVolume());
+    for (int update = 49; update <= 60; ++update)
+    {
+        driver->update();
+    }
+    EXPECT_EQ(0.0f, driver->getMusicVolume());
+    EXPECT_EQ(0, Mix_Volume(index, -1));
+    EXPECT_EQ(index, onlyPlayingChannel()); // still playing, silently
+
+    driver->setMusicVolume(0.5f);
+    EXPECT_EQ(64, Mix_Volume(index, -1));
+    driver->update();
+    EXPECT_EQ(64, Mix_Volume(index, -1));
+}
+
+TEST_F(AudioDriverTest, MissingMusicIsRefusedOnceNotEveryStep)
+{
+    start();
+    driver->playMusic("music/missing.ogg", 0.01f);
+    const size_t before = log().size();
+    for (int i = 0; i < 20; ++i)
+    {
+        driver->update();
+    }
+    EXPECT_EQ(before, log().size());
+    EXPECT_EQ(-1, onlyPlayingChannel());
+}
+
+TEST_F(AudioDriverTest, WithoutAnAudioDeviceEverythingIsSilentAndHarmless)
+{
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    start();
+    const std::string text = log();
+    const size_t init = text.find("AudioDriver: init\n");
+    ASSERT_NE(std::string::npos, init);
+    EXPECT_EQ(init + std::string("AudioDriver: init\n").size(),
+              text.find("AudioDriver: FMOD error! (5)No audio output could be opened.\n"))
+        << text;
+
+    Sound* sound = driver->getSound("sounds/a.wav");
+    EXPECT_FALSE(sound->isLoaded());
+    Channel* channel = sound->play();
+    ASSERT_NE(nullptr, channel);
+    EXPECT_FALSE(channel->isPlaying());
+    channel->setVolume(1.0f, true);
+    channel->stop();
+    EXPECT_NE(nullptr, sound->playUnblocked());
+
+    driver->playMusic("music/long.wav", 0.0f);
+    driver->fadeMusic(-0.02f);
+    const size_t before = log().size();
+    for (int i = 0; i < 100; ++i)
+    {
+        driver->update();
+    }
+    EXPECT_EQ(before, log().size());
+
+    Core::shutdown();
+    started = false;
+    const std::string end = log();
+    const size_t done = end.find("AudioDriver: done\n");
+    ASSERT_NE(std::string::npos, done) << end;
+    EXPECT_LT(done, end.find("Config: done\n"));
+    EXPECT_EQ(std::string::npos, end.find("FMOD error", before)) << end;
+}
+
+TEST_F(AudioDriverTest, ShutDownAfterSdlQuitNeitherCrashesNorComplains)
+{
+    start();
+    driver->getSound("sounds/a.wav")->play();
+    driver->playMusic("music/long.wav", 0.01f);
+    driver->update();
+    SDL_Quit(); // what the window does before the driver goes
+    driver->update();
+    const size_t before = log().size();
+    Core::shutdown();
+    started = false;
+
+    const std::string end = log().substr(before);
+    EXPECT_EQ(std::string::npos, end.find("FMOD error")) << end;
+    const size_t music = end.find("AudioDriver: music/long.wav released\n");
+    const size_t effect = end.find("AudioDriver: sounds/a.wav released\n");
+    const size_t done = end.find("AudioDriver: done\n");
+    ASSERT_NE(std::string::npos, music) << end;
+    EXPECT_LT(music, effect);
+    EXPECT_LT(effect, done);
+    EXPECT_NE(std::string::npos, done);
+}
+
+} // namespace
