@@ -245,3 +245,22 @@ TEST(Game, ALevelIsPlayedFromItsStartToItsExit)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(Game, AFirstLevelThatCannotBeLoadedIsReportedOnTheStandardOutputAndTheMenuRuns)
+{
+    const std::string dir =
+        makeWorkDir({{"levels.ini", "levels/gone.txt levels/b.txt\n"}, {"levels/b.txt", boxLevel}});
+    ::testing::internal::CaptureStdout();
+    Harness harness(dir);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    ASSERT_EQ(harness.initResult(), 0);
+    EXPECT_NE(out.find("Level: can't open the file levels/gone.txt\n"), std::string::npos);
+    EXPECT_FALSE(Core::getGame()->isLevelCompleted());
+    harness.step(3);
+    EXPECT_EQ(Core::getGame()->getState(), 1);
+}
+
+} // namespace
