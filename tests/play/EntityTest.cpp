@@ -165,3 +165,29 @@ TEST(EntityTest, DistanceAndCell)
     EXPECT_EQ(1, b.getCell().y);
     EXPECT_FALSE(a.isBomb());
 }
+
+TEST(EntityTest, ThingsReadBeyondTheCappedGridStayOffItsLists)
+{
+    // 130 columns are capped to 128: a rock, an ant, a lit-able bomb and the player land beyond.
+    const std::string row0 = std::string(127, '.') + "rEp";
+    const std::string row1 = std::string(127, '.') + "*..";
+    Harness harness(
+        makeWorkDir({{"levels.ini", "levels/wide.txt\n"},
+                     {"levels/wide.txt", "130 2\ntileset1\nnone.ogg\n" + row0 + "\n" + row1 + "\n0\n"}}));
+    ASSERT_EQ(0, harness.initResult()) << harness.logText();
+    Game* game = Core::getGame();
+    game->getLevel()->load(0, "levels/wide.txt", false);
+    game->setState(2, false);
+    Tilemap* tilemap = game->getLevel()->getTilemap();
+    ASSERT_EQ(128, tilemap->getWidth());
+    Tile* outside = tilemap->getTile(CellPos{128, 0});
+
+    harness.hold(SDLK_LEFT);
+    harness.step(30);
+    EXPECT_FALSE(outside->hasEntities());
+    // A blast centred beyond the grid touches only the last column.
+    tilemap->explode(CellPos{128, 1});
+    EXPECT_TRUE(tilemap->getTile(CellPos{127, 1})->isExploding());
+    harness.step(30);
+    EXPECT_FALSE(outside->hasEntities());
+}

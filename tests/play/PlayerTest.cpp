@@ -14,6 +14,7 @@
 #include "Tile_Empty.h"
 #include "Tile_Sand.h"
 #include "Tilemap.h"
+#include "View.h"
 
 #include <gtest/gtest.h>
 
@@ -345,4 +346,25 @@ TEST(PlayerTest, BlinksAfterLoadingUntilItMoves)
     play.harness.hold(SDLK_RIGHT);
     play.harness.step();
     EXPECT_EQ(0, player->getBlink());
+}
+
+TEST(PlayerTest, CameraFollowsThePlayerInsideTheLevel)
+{
+    // 20 x 15 cells: the camera's corner stays within 0..406 and 0..192.
+    std::vector<std::string> rows(15, std::string(20, '.'));
+    rows[14][19] = 'p';
+    PlayLevel play(rows);
+    View* view = play.level()->getView();
+    play.harness.step();
+    EXPECT_FLOAT_EQ(406.0f, view->getPosition().x);
+    EXPECT_FLOAT_EQ(192.0f, view->getPosition().y);
+
+    play.harness.hold(SDLK_LEFT);
+    play.harness.step(13 * 8);
+    ASSERT_EQ(11, play.cell().x);
+    const Vec2 p = play.player()->getPosition();
+    EXPECT_FLOAT_EQ(static_cast<float>(static_cast<int>(p.x - 437)), view->getPosition().x);
+    play.harness.step(13 * 11);
+    EXPECT_EQ(0, play.cell().x);
+    EXPECT_FLOAT_EQ(0.0f, view->getPosition().x);
 }

@@ -241,6 +241,7 @@ TEST(TileTest, ExitOpensWhenEveryDiamondIsCollectedAndCompletesAtItsCentre)
     }
     ASSERT_EQ(1, play.player()->getDiamonds());
     EXPECT_TRUE(exitTile->isOpen());
+    EXPECT_EQ("exit opened", Core::getGame()->getMessageText());
     EXPECT_TRUE(exitTile->isSolid());
     EXPECT_NE(std::string::npos, h.logText().find("Tilemap: created (7x3)"));
 
@@ -257,6 +258,8 @@ TEST(TileTest, ExitOpensWhenEveryDiamondIsCollectedAndCompletesAtItsCentre)
 TEST(TileTest, LevelWithoutDiamondsOpensItsExitAtOnce)
 {
     PlayLevel play({"p.x"});
+    EXPECT_FALSE(play.tile(2, 0)->isOpen());
     play.harness.step();
     EXPECT_TRUE(play.tile(2, 0)->isOpen());
+    EXPECT_EQ("exit opened", Core::getGame()->getMessageText());
 }
