@@ -362,7 +362,7 @@ SoundSystem::Result SoundSystem::close(SoundSystem* system)
     }
     if (!system->opened)
     {
-        return ERR_NOT_INITIALISED;
+        return OK; // never opened, or already closed: nothing to close
     }
     // Safe also after SDL_Quit has already shut the audio output: the mixer then only frees memory.
     Mix_HaltChannel(-1);

@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace
@@ -312,11 +313,24 @@ TEST_F(AudioDriverTest, WavOggAndMp3LoadWholeAndPlayOnSeveralChannelsAtOnce)
         one->stop();
         two->stop();
     }
-    // A file that is no sound at all.
-    writeFile("sounds/text.wav", "just some text, not a sound");
-    EXPECT_FALSE(driver->getSound("sounds/text.wav")->isLoaded());
+    // Files that are no sound, or a broken one.
+    const std::string wav = squareWav(0.3, 8000);
+    const std::vector<std::pair<std::string, std::string>> broken = {
+        {"sounds/text.wav", "just some text, not a sound"},
+        {"sounds/empty.wav", ""},
+        {"sounds/header.wav", wav.substr(0, 30)},
+        {"sounds/cut.wav", wav.substr(0, wav.size() / 2)},
+        {"sounds/frame.mp3", std::string("\xFF\xFB\x90\x64") + std::string(600, '\x5A')},
+        {"sounds/tag.mp3", std::string("ID3\x03\x00\x00\x00\x00\x00\x10", 10)},
+    };
+    for (const auto& file : broken)
+    {
+        writeFile(file.first, file.second);
+        EXPECT_FALSE(driver->getSound(file.first)->isLoaded()) << file.first;
+    }
     EXPECT_EQ(
-        1, countLines(log(), "AudioDriver: FMOD error! (9)The file is not a sound this system can decode."));
+        static_cast<int>(broken.size()),
+        countLines(log(), "AudioDriver: FMOD error! (9)The file is not a sound this system can decode."));
 }
 
 TEST_F(AudioDriverTest, EffectsPlayAtTheSquareOfTheSoundVolume)
