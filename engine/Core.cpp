@@ -199,15 +199,18 @@ int Core::run()
 
 // A destructor that throws (the configuration's save, a profile's write) must not keep the
 // remaining singletons from being deleted or the program from ending cleanly.
-template <typename T> static void deleteSingleton(T* object)
+// Each pointer is cleared once deleted, so a later start-up in the same process begins from nothing.
+template <typename T> static void deleteSingleton(T*& object)
 {
     if (object == nullptr)
     {
         return;
     }
+    T* const doomed = object;
+    object = nullptr;
     try
     {
-        delete object;
+        delete doomed;
     }
     catch (Exception* e)
     {

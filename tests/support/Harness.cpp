@@ -6,13 +6,13 @@
 #include "HashFixture.h"
 #include "PngLoader.h"
 #include "TestEnv.h"
-#include "WindowCapture.h"
 
 #include <GL/gl.h>
 #include <algorithm>
 #include <climits>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -73,7 +73,57 @@ SDLMod modifierOf(SDLKey key)
     }
 }
 
+// The last frame that was swapped to the window, top row first, as RGBA.
+struct ShownFrame
+{
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgba;
+};
+ShownFrame shownFrame;
+// Off while Harness::step runs the steps before its last one: nobody can look at those frames.
+bool captureSwaps = true;
+
+// The region (x, y, width, height) of the back buffer, origin top left, rows top first, as RGBA.
+std::vector<uint8_t> readBackBuffer(int windowHeight, int x, int y, int width, int height)
+{
+    std::vector<uint8_t> bottomUp(static_cast<size_t>(width) * height * 4);
+    glFinish();
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, windowHeight - y - height, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+    std::vector<uint8_t> topDown(bottomUp.size());
+    const size_t row = static_cast<size_t>(width) * 4;
+    for (int line = 0; line < height; ++line)
+    {
+        std::copy_n(bottomUp.data() + (height - 1 - line) * row, row, topDown.data() + line * row);
+    }
+    return topDown;
+}
+
 } // namespace
+
+// Every buffer swap of the game passes through here first (this definition takes the place of the
+// window library's own for the test programs): the frame is kept before it goes to the window,
+// because the GL front buffer cannot be read back under Xvfb, and the X server's copy of the window
+// is covered by the windows of tests running beside this one.
+extern "C" void SDL_GL_SwapBuffers(void)
+{
+    using SwapBuffers = void (*)(void);
+    static const SwapBuffers realSwapBuffers =
+        reinterpret_cast<SwapBuffers>(dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers"));
+    SDL_Surface* screen = SDL_GetVideoSurface();
+    if (captureSwaps && screen != nullptr)
+    {
+        shownFrame.width = screen->w;
+        shownFrame.height = screen->h;
+        shownFrame.rgba = readBackBuffer(screen->h, 0, 0, screen->w, screen->h);
+    }
+    if (realSwapBuffers != nullptr)
+    {
+        realSwapBuffers();
+    }
+}
 
 Harness::Harness(const std::string& workDir, const std::map<std::string, std::string>& appDataFiles)
     : result(-1), previousDir(currentDir()), readBack(false)
@@ -92,7 +142,22 @@ Harness::Harness(const std::string& workDir, const std::map<std::string, std::st
     {
         ADD_FAILURE_AT(__FILE__, __LINE__);
     }
-    result = Core::init("config.ini");
+    // The shared Xvfb refuses connections now and then while many tests start at once (its listen
+    // queue is short); such a start-up is tried again.
+    for (int attempt = 0; attempt < 40; ++attempt)
+    {
+        result = Core::init("config.ini");
+        if (result == 0 || logText().find("Init error: Couldn't open X11 display") == std::string::npos)
+        {
+            break;
+        }
+        Core::shutdown();
+        SDL_Delay(50);
+    }
+    if (result != 0)
+    {
+        std::cerr << "Harness: Core::init returned " << result << ", log:\n" << logText() << std::endl;
+    }
 }
 
 Harness::~Harness()
@@ -142,7 +207,9 @@ void Harness::step(int n)
             return;
         }
         applyHeld();
+        captureSwaps = i == n - 1;
         Core::step();
+        captureSwaps = true;
     }
     readBack = false;
 }
@@ -214,23 +281,6 @@ void Harness::drawFrame()
 namespace
 {
 
-// The region (x, y, width, height) of the back buffer, origin top left, rows top first, as RGBA.
-std::vector<uint8_t> readBackBuffer(int windowHeight, int x, int y, int width, int height)
-{
-    std::vector<uint8_t> bottomUp(static_cast<size_t>(width) * height * 4);
-    glFinish();
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, windowHeight - y - height, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-    std::vector<uint8_t> topDown(bottomUp.size());
-    const size_t row = static_cast<size_t>(width) * 4;
-    for (int line = 0; line < height; ++line)
-    {
-        std::copy_n(bottomUp.data() + (height - 1 - line) * row, row, topDown.data() + line * row);
-    }
-    return topDown;
-}
-
 // A region inside the window, or nothing when it does not fit.
 std::vector<uint8_t> readRegion(bool backBuffer, int x, int y, int width, int height)
 {
@@ -240,7 +290,24 @@ std::vector<uint8_t> readRegion(bool backBuffer, int x, int y, int width, int he
     {
         return std::vector<uint8_t>();
     }
-    return backBuffer ? readBackBuffer(screen->h, x, y, width, height) : readShownWindow(x, y, width, height);
+    if (backBuffer)
+    {
+        return readBackBuffer(screen->h, x, y, width, height);
+    }
+    if (shownFrame.width != screen->w || shownFrame.height != screen->h)
+    {
+        // Nothing swapped yet: the window is black.
+        return std::vector<uint8_t>(static_cast<size_t>(width) * height * 4, 0);
+    }
+    std::vector<uint8_t> region(static_cast<size_t>(width) * height * 4);
+    const size_t row = static_cast<size_t>(width) * 4;
+    for (int line = 0; line < height; ++line)
+    {
+        const uint8_t* from =
+            shownFrame.rgba.data() + ((static_cast<size_t>(y) + line) * shownFrame.width + x) * 4;
+        std::copy_n(from, row, region.data() + line * row);
+    }
+    return region;
 }
 
 } // namespace

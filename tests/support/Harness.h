@@ -8,11 +8,11 @@
 // Runs the real Core (real window under Xvfb, real GL, real sound layer on SDL's dummy driver)
 // in a working folder, one main-loop step at a time (Core::step, no 16 ms wait).
 //
-// Pictures: step() ends with the buffer swap, which clears the back buffer, so screenshot() and
-// pixel() read the front buffer: what the window shows after the last step. To look at a frame
-// that was not swapped (a step in which the game state changed), call drawFrame() first: it
-// clears the back buffer, runs Game::draw without swapping, and makes the next reads use the back
-// buffer until the next step().
+// Pictures: screenshot() and pixel() show what the window shows: the frame of the last buffer swap
+// (the harness keeps a copy of every frame as it is swapped; during step(n) only the last step's).
+// To look at a frame that was not swapped (a step in which the game state changed), call
+// drawFrame() first: it clears the back buffer, runs Game::draw without swapping, and makes the
+// next reads use the back buffer until the next step().
 class Harness
 {
   public:
