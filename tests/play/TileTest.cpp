@@ -1,4 +1,5 @@
 // The grid and its tiles on small levels run by the real engine.
+#include "GlRecorder.h"
 #include "Harness.h"
 
 #include "Core.h"
@@ -15,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -262,4 +265,96 @@ TEST(TileTest, LevelWithoutDiamondsOpensItsExitAtOnce)
     play.harness.step();
     EXPECT_TRUE(play.tile(2, 0)->isOpen());
     EXPECT_EQ("exit opened", Core::getGame()->getMessageText());
+}
+
+namespace
+{
+
+// The recorded quad whose top-left corner is at window pixel (x, y), or null.
+const RecordedQuad* quadAt(const std::vector<RecordedQuad>& quads, float x, float y)
+{
+    for (const RecordedQuad& quad : quads)
+    {
+        if (std::abs(quad.left() - x) < 0.5f && std::abs(quad.top() - y) < 0.5f)
+        {
+            return &quad;
+        }
+    }
+    return nullptr;
+}
+
+float minS(const RecordedQuad& quad)
+{
+    float s = quad.corners[0].s;
+    for (const RecordedVertex& v : quad.corners)
+    {
+        s = std::min(s, v.s);
+    }
+    return s;
+}
+
+float minT(const RecordedQuad& quad)
+{
+    float t = quad.corners[0].t;
+    for (const RecordedVertex& v : quad.corners)
+    {
+        t = std::min(t, v.t);
+    }
+    return t;
+}
+
+} // namespace
+
+TEST(TileTest, GridDrawsTheCameraRangeWithWallsBeyondTheLevel)
+{
+    PlayLevel play({"#O+", "+.p"});
+    play.harness.step();
+    Tilemap* map = play.tilemap();
+    const TileRange range = map->getVisibleRange(false);
+    EXPECT_EQ(0, range.x0);
+    EXPECT_EQ(0, range.y0);
+    EXPECT_EQ(15, range.x1);
+    EXPECT_EQ(14, range.y1);
+
+    // Layer 1: one quad per wall, round wall and sand cell, and a wall for each of the
+    // 15 x 14 - 6 cells beyond the 3 x 2 level.
+    const std::vector<RecordedQuad> quads = recordQuads([&] { map->draw(1, false); });
+    EXPECT_EQ(15u * 14u - 6u + 4u, quads.size());
+    struct Expected
+    {
+        int column;
+        int row;
+        float s;
+        float t;
+    };
+    for (const Expected e :
+         {Expected{0, 0, 0.0f, 0.0f}, Expected{1, 0, 0.125f, 0.0f}, Expected{2, 0, 0.875f, 0.25f},
+          Expected{0, 1, 0.875f, 0.25f}, Expected{3, 0, 0.0f, 0.0f}, Expected{14, 11, 0.0f, 0.0f}})
+    {
+        const RecordedQuad* quad = quadAt(quads, e.column * 64.0f, e.row * 64.0f);
+        ASSERT_NE(nullptr, quad) << e.column << "," << e.row;
+        EXPECT_NEAR(e.column * 64.0f + 64.0f, quad->right(), 0.5f);
+        EXPECT_NEAR(e.row * 64.0f + 64.0f, quad->bottom(), 0.5f);
+        EXPECT_NEAR(e.s, minS(*quad), 1e-4f) << e.column << "," << e.row;
+        EXPECT_NEAR(e.t, minT(*quad), 1e-4f) << e.column << "," << e.row;
+    }
+    EXPECT_EQ(nullptr, quadAt(quads, 64.0f, 64.0f)); // the empty cell draws nothing
+
+    // Layer 0: the background once over the range (the window's edge may cut it in two),
+    // its picture repeated once per cell.
+    const std::vector<RecordedQuad> background = recordQuads([&] { map->draw(0, false); });
+    ASSERT_FALSE(background.empty());
+    EXPECT_LE(background.size(), 2u);
+    float maxS = 0.0f;
+    float right = 0.0f;
+    for (const RecordedQuad& quad : background)
+    {
+        right = std::max(right, quad.right());
+        for (const RecordedVertex& v : quad.corners)
+        {
+            maxS = std::max(maxS, v.s);
+        }
+    }
+    EXPECT_NEAR(15 * 64.0f, right, 0.5f);
+    EXPECT_NEAR(15.0f, maxS, 1e-3f);
 }
