@@ -142,6 +142,8 @@ Harness::Harness(const std::string& workDir, const std::map<std::string, std::st
     {
         ADD_FAILURE_AT(__FILE__, __LINE__);
     }
+    // Without a display SDL falls back to a text-mode driver; the tests want the X server or nothing.
+    setenv("SDL_VIDEODRIVER", "x11", 0);
     // The shared Xvfb refuses connections now and then while many tests start at once (its listen
     // queue is short); such a start-up is tried again.
     for (int attempt = 0; attempt < 40; ++attempt)

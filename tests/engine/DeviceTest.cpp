@@ -1,0 +1,186 @@
+#include "Device.h"
+#include "Core.h"
+#include "Harness.h"
+#include "VideoDriver.h"
+
+#include <SDL/SDL.h>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace
+{
+
+Device& device()
+{
+    return *Core::getDevice();
+}
+
+} // namespace
+
+TEST(Device, OpensTheConfiguredWindow)
+{
+    Harness h(makeWorkDir({}, false));
+    ASSERT_EQ(h.initResult(), 0);
+    SDL_Surface* screen = SDL_GetVideoSurface();
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(screen->flags & (SDL_OPENGL | SDL_FULLSCREEN | SDL_RESIZABLE | SDL_NOFRAME),
+              Uint32(SDL_OPENGL));
+    EXPECT_EQ(device().getSize(), std::make_pair(uint16_t(1024), uint16_t(768)));
+    EXPECT_EQ(device().getBpp(), 32);
+    char* title = nullptr;
+    char* icon = nullptr;
+    SDL_WM_GetCaption(&title, &icon);
+    EXPECT_STREQ(title, "Quarrow 1.0");
+    EXPECT_STREQ(icon, "Quarrow");
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    EXPECT_STREQ(getenv("SDL_VIDEO_CENTERED"), "1");
+    EXPECT_STREQ(getenv("SDL_VIDEO_WINDOW_POS"), "center");
+
+    const std::string log = h.logText();
+    EXPECT_LT(log.find("Device: init\n"), log.find("VideoDriver: init\n"));
+    EXPECT_LT(log.find("VideoDriver: init\n"), log.find("Device: Checking available screen resolutions\n"));
+}
+
+TEST(Device, ReadsTheVideoModeFromTheConfiguration)
+{
+    Harness h(makeWorkDir({}, false),
+              {{"config.ini", "screen_width = 800\nscreen_height = 600\nscreen_bpp = 288\n"
+                              "screen_full = 1\nscreen_vsync = 0\n"}});
+    ASSERT_EQ(h.initResult(), 0);
+    SDL_Surface* screen = SDL_GetVideoSurface();
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(screen->w, 800);
+    EXPECT_EQ(screen->h, 600);
+    EXPECT_EQ(screen->flags & (SDL_OPENGL | SDL_FULLSCREEN), Uint32(SDL_OPENGL | SDL_FULLSCREEN));
+    EXPECT_EQ(device().getBpp(), 32); // the low 8 bits of 288
+    EXPECT_EQ(device().getHeight(), 600);
+}
+
+TEST(Device, ListsTheFullScreenModes)
+{
+    Harness h(makeWorkDir({}, false));
+    ASSERT_EQ(h.initResult(), 0);
+    const std::string log = h.logText();
+    VideoDriver* video = device().getVideoDriver();
+    SDL_Rect** modes = SDL_ListModes(nullptr, SDL_FULLSCREEN | SDL_HWSURFACE);
+    ASSERT_NE(modes, nullptr);
+    if (modes == reinterpret_cast<SDL_Rect**>(-1))
+    {
+        EXPECT_NE(log.find("Device: all resolutions available\n"), std::string::npos);
+        EXPECT_EQ(video->firstResolution().name, "");
+        return;
+    }
+    Resolution mode = video->firstResolution();
+    for (int i = 0; modes[i] != nullptr; ++i, mode = video->nextResolution())
+    {
+        EXPECT_EQ(mode.width, modes[i]->w);
+        EXPECT_EQ(mode.height, modes[i]->h);
+        EXPECT_EQ(mode.name, "video_res_" + std::to_string(i));
+        EXPECT_NE(log.find("Device: resolution " + std::to_string(modes[i]->w) + " x " +
+                           std::to_string(modes[i]->h) + " available\n"),
+                  std::string::npos);
+    }
+    EXPECT_EQ(mode.name, "");
+}
+
+TEST(Device, PressesLastOneStepAndGoToTheFirstReader)
+{
+    Harness h(makeWorkDir({}, false));
+    ASSERT_EQ(h.initResult(), 0);
+
+    // Pressed and released within one step: seen as a press, not as held.
+    h.press(SDLK_a);
+    h.step();
+    EXPECT_FALSE(device().isKeyDown(SDLK_a));
+    EXPECT_TRUE(device().wasKeyPressed(SDLK_a));
+    EXPECT_FALSE(device().wasKeyPressed(SDLK_a));
+
+    // anyKeyPressed consumes the lowest key first.
+    h.press(SDLK_ESCAPE);
+    h.press(SDLK_RETURN);
+    h.step();
+    EXPECT_EQ(device().getLastKey(), SDLK_RETURN);
+    EXPECT_TRUE(device().anyKeyPressed());
+    EXPECT_FALSE(device().wasKeyPressed(SDLK_RETURN));
+    EXPECT_TRUE(device().anyKeyPressed());
+    EXPECT_FALSE(device().anyKeyPressed());
+    EXPECT_FALSE(device().wasKeyPressed(SDLK_ESCAPE));
+    EXPECT_EQ(device().getLastKey(), SDLK_RETURN); // reading never clears it
+
+    // A press is gone in the next step whether or not anyone read it; several presses of one key
+    // leave one flag.
+    h.press(SDLK_b);
+    h.press(SDLK_b);
+    h.press(SDLK_c);
+    h.step();
+    EXPECT_EQ(device().getLastKey(), SDLK_c);
+    h.step();
+    EXPECT_FALSE(device().wasKeyPressed(SDLK_b));
+    EXPECT_EQ(device().getLastKey(), 0);
+
+    // Key codes outside the table are never pressed.
+    EXPECT_FALSE(device().wasKeyPressed(-1));
+    EXPECT_FALSE(device().wasKeyPressed(400));
+    EXPECT_FALSE(device().isKeyDown(100000));
+}
+
+TEST(Device, ModifiersReadTheHeldState)
+{
+    Harness h(makeWorkDir({}, false));
+    ASSERT_EQ(h.initResult(), 0);
+    struct Case
+    {
+        SDLKey key;
+        bool shift, ctrl, alt;
+    };
+    const std::vector<Case> cases = {
+        {SDLK_LSHIFT, true, false, false}, {SDLK_RSHIFT, true, false, false},
+        {SDLK_LCTRL, false, true, false},  {SDLK_RCTRL, false, true, false},
+        {SDLK_LALT, false, false, true},   {SDLK_RALT, false, false, true},
+        {SDLK_LEFT, false, false, false},
+    };
+    for (const Case& c : cases)
+    {
+        h.hold(c.key);
+        h.step();
+        EXPECT_TRUE(device().isKeyDown(c.key)) << c.key;
+        EXPECT_EQ(device().isShiftDown(), c.shift) << c.key;
+        EXPECT_EQ(device().isCtrlDown(), c.ctrl) << c.key;
+        EXPECT_EQ(device().isAltDown(), c.alt) << c.key;
+        EXPECT_FALSE(device().wasKeyPressed(c.key)) << "a held key is not a press";
+        h.releaseAll();
+        h.step();
+        EXPECT_FALSE(device().isKeyDown(c.key));
+    }
+}
+
+TEST(Device, SetsKeyRepeatAndTicks)
+{
+    Harness h(makeWorkDir({}, false));
+    ASSERT_EQ(h.initResult(), 0);
+    int delay = -1;
+    int interval = -1;
+    device().setKeyRepeat(300, 40);
+    SDL_GetKeyRepeat(&delay, &interval);
+    EXPECT_EQ(delay, 300);
+    EXPECT_EQ(interval, 40);
+    device().setKeyRepeat(0, 0);
+    SDL_GetKeyRepeat(&delay, &interval);
+    EXPECT_EQ(delay, 0);
+
+    const uint32_t before = device().getTicks();
+    SDL_Delay(20);
+    EXPECT_GE(device().getTicks() - before, 20u);
+}
+
+TEST(Device, CloseEventQuitsAndSkipsTheRestOfTheStep)
+{
+    Harness h(makeWorkDir({}, false));
+    ASSERT_EQ(h.initResult(), 0);
+    SDL_Event quit = {};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    h.step();
+    EXPECT_FALSE(Core::isRunning());
+    EXPECT_NE(h.logText().find("Core: quit signal\n\n"), std::string::npos);
+}

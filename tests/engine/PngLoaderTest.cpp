@@ -1,0 +1,180 @@
+#include "PngLoader.h"
+#include "Core.h"
+#include "Device.h"
+#include "Harness.h"
+#include "TestEnv.h"
+#include "TestPictures.h"
+#include "Texture.h"
+#include "VideoDriver.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+#include <png.h>
+#include <vector>
+#include <zlib.h>
+
+namespace
+{
+
+// Writes 8-bit RGBA pixels with libpng's simplified writer in another format: grey, grey and
+// alpha, RGB, a palette, or 16 bits per channel.
+void writeInFormat(const std::string& path, uint32_t format, const std::vector<uint8_t>& rgba,
+                   unsigned int width, unsigned int height)
+{
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = width;
+    image.height = height;
+    image.format = format;
+    std::vector<uint8_t> bytes;
+    std::vector<uint16_t> words;
+    std::vector<uint8_t> colormap;
+    const void* pixels = rgba.data();
+    for (size_t i = 0; i < rgba.size(); i += 4)
+    {
+        const uint8_t* p = &rgba[i];
+        switch (format)
+        {
+        case PNG_FORMAT_RGB:
+            bytes.insert(bytes.end(), {p[0], p[1], p[2]});
+            break;
+        case PNG_FORMAT_GRAY:
+            bytes.push_back(p[0]);
+            break;
+        case PNG_FORMAT_GA:
+            bytes.insert(bytes.end(), {p[0], p[3]});
+            break;
+        case PNG_FORMAT_RGBA_COLORMAP:
+            bytes.push_back(static_cast<uint8_t>(colormap.size() / 4));
+            colormap.insert(colormap.end(), p, p + 4);
+            break;
+        case PNG_FORMAT_LINEAR_RGB_ALPHA:
+            for (int c = 0; c < 4; ++c)
+            {
+                words.push_back(static_cast<uint16_t>(p[c] * 257));
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (!bytes.empty())
+    {
+        pixels = bytes.data();
+    }
+    if (!words.empty())
+    {
+        pixels = words.data();
+    }
+    image.colormap_entries = static_cast<png_uint_32>(colormap.size() / 4);
+    ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, pixels, 0,
+                                        colormap.empty() ? nullptr : colormap.data()))
+        << image.message;
+}
+
+} // namespace
+
+TEST(PngLoader, DecodesEveryColourTypeToRgba)
+{
+    const std::string dir = makeTempDir("quarrow-png");
+    const unsigned int width = 5;
+    const unsigned int height = 3;
+    std::vector<uint8_t> rgba;
+    for (unsigned int y = 0; y < height; ++y)
+    {
+        for (unsigned int x = 0; x < width; ++x)
+        {
+            const uint8_t grey = static_cast<uint8_t>(x * 60);
+            rgba.insert(rgba.end(), {grey, grey, grey, static_cast<uint8_t>(y == 2 ? 0 : 255)});
+        }
+    }
+    struct Case
+    {
+        const char* name;
+        uint32_t format;
+        bool keepsAlpha;
+    };
+    const std::vector<Case> cases = {
+        {"rgba", PNG_FORMAT_RGBA, true},
+        {"rgb", PNG_FORMAT_RGB, false},
+        {"grey", PNG_FORMAT_GRAY, false},
+        {"grey-alpha", PNG_FORMAT_GA, true},
+        {"palette", PNG_FORMAT_RGBA_COLORMAP, true},
+        {"16-bit", PNG_FORMAT_LINEAR_RGB_ALPHA, true},
+    };
+    for (const Case& c : cases)
+    {
+        const std::string path = dir + "/" + c.name + ".png";
+        writeInFormat(path, c.format, rgba, width, height);
+        std::vector<uint8_t> decoded;
+        unsigned int w = 0;
+        unsigned int h = 0;
+        ASSERT_TRUE(pngDecode(path, decoded, w, h)) << c.name;
+        EXPECT_EQ(w, width);
+        EXPECT_EQ(h, height);
+        ASSERT_EQ(decoded.size(), rgba.size()) << c.name;
+        // Pixel (3, 0): grey 180, opaque; pixel (1, 2): transparent where the format keeps alpha.
+        EXPECT_NEAR(decoded[3 * 4], 180, 2) << c.name;
+        EXPECT_EQ(decoded[3 * 4 + 3], 255) << c.name;
+        EXPECT_EQ(decoded[(2 * width + 1) * 4 + 3], c.keepsAlpha ? 0 : 255) << c.name;
+    }
+}
+
+TEST(PngLoader, RefusesBrokenFilesCleanly)
+{
+    const std::string dir = makeWorkDir({}, false);
+    writeGridPicture(dir + "/good.png", 64, 64, 2, 2);
+    const std::string good = readFile(dir + "/good.png");
+
+    // The IHDR chunk starts at byte 8: length, "IHDR", width, height. A huge width with a right CRC.
+    std::string huge = good;
+    const unsigned char side[4] = {0x00, 0x01, 0x86, 0xA0}; // 100000
+    huge.replace(16, 4, reinterpret_cast<const char*>(side), 4);
+    huge.replace(20, 4, reinterpret_cast<const char*>(side), 4);
+    const uint32_t crc =
+        static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(huge.data() + 12), 17));
+    const unsigned char crcBytes[4] = {static_cast<unsigned char>(crc >> 24),
+                                       static_cast<unsigned char>(crc >> 16),
+                                       static_cast<unsigned char>(crc >> 8), static_cast<unsigned char>(crc)};
+    huge.replace(29, 4, reinterpret_cast<const char*>(crcBytes), 4);
+
+    std::string corrupt = good;
+    corrupt[good.size() / 2] = static_cast<char>(corrupt[good.size() / 2] ^ 0x5A);
+
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"empty.png", ""},
+        {"signature.png", good.substr(0, 8)},
+        {"header.png", good.substr(0, 33)},
+        {"half.png", good.substr(0, good.size() / 2)},
+        {"text.png", "this is not a picture\n"},
+        {"huge.png", huge},
+        {"corrupt.png", corrupt},
+    };
+    for (const auto& file : files)
+    {
+        writeFile(dir + "/" + file.first, file.second);
+        std::vector<uint8_t> rgba;
+        unsigned int w = 1;
+        unsigned int h = 1;
+        EXPECT_FALSE(pngDecode(dir + "/" + file.first, rgba, w, h)) << file.first;
+        EXPECT_TRUE(rgba.empty());
+        EXPECT_EQ(w, 0u);
+    }
+
+    // Through the texture cache: each is logged once and gives a texture that is not loaded.
+    Harness harness(dir);
+    ASSERT_EQ(harness.initResult(), 0);
+    VideoDriver* video = Core::getDevice()->getVideoDriver();
+    for (const auto& file : files)
+    {
+        Texture* texture = video->getTexture(file.first, false);
+        EXPECT_FALSE(texture->isLoaded()) << file.first;
+        EXPECT_NE(harness.logText().find("VideoDriver error: Can't load " + file.first + "\n"),
+                  std::string::npos);
+    }
+    EXPECT_FALSE(video->getTexture("no-such-file.png", false)->isLoaded());
+    EXPECT_FALSE(video->getTexture("", false)->isLoaded());
+    EXPECT_FALSE(video->getTexture(".", false)->isLoaded());
+    EXPECT_TRUE(video->getTexture("good.png", false)->isLoaded());
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
