@@ -1,17 +1,24 @@
 // Step movement and cell registration of the entity base, on a level run by the real engine.
+#include "GlRecorder.h"
 #include "Harness.h"
+#include "TestPictures.h"
 
 #include "Core.h"
+#include "Device.h"
 #include "Entity.h"
+#include "Entity_Player.h"
 #include "Game.h"
 #include "Level.h"
+#include "Sprite.h"
 #include "Tile.h"
 #include "Tilemap.h"
+#include "VideoDriver.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <sys/stat.h>
 
 namespace
 {
@@ -190,4 +197,74 @@ TEST(EntityTest, ThingsReadBeyondTheCappedGridStayOffItsLists)
     EXPECT_TRUE(tilemap->getTile(CellPos{127, 1})->isExploding());
     harness.step(30);
     EXPECT_FALSE(outside->hasEntities());
+}
+
+namespace
+{
+
+// A thing with a 64 x 64 picture of its own.
+struct PictureThing : Entity
+{
+    PictureThing()
+    {
+        sprite = new Sprite(Core::getDevice()->getVideoDriver()->getTexture("textures/thing.png", false));
+    }
+};
+
+// A level and our own pictures only: "textures/thing.png" and a mole sheet of 64 x 64 frames.
+std::string pictureWorkDir()
+{
+    const std::string dir = makeWorkDir(
+        {{"levels.ini", "levels/test.txt\n"}, {"levels/test.txt", "3 2\ntileset1\nnone.ogg\n...\np..\n0\n"}},
+        false);
+    mkdir((dir + "/textures").c_str(), 0755);
+    writePicture(dir + "/textures/thing.png", 64, 64, [](unsigned, unsigned) { return 0xFF8000FFu; });
+    writeGridPicture(dir + "/textures/mole.png", 512, 512, 8, 8);
+    return dir;
+}
+
+} // namespace
+
+TEST(EntityTest, DrawingSkipsThingsOutsideTheCameraExceptInTheOverview)
+{
+    Harness harness(pictureWorkDir());
+    ASSERT_EQ(0, harness.initResult()) << harness.logText();
+    Game* game = Core::getGame();
+    game->getLevel()->load(0, "levels/test.txt", false);
+    game->setState(2, false);
+    harness.step();
+
+    // The camera is 874 wide at x 0: a box touching its right edge is drawn, one beyond is not.
+    PictureThing thing;
+    thing.setPosition(Vec2{874.0f + 32.0f, 100.0f});
+    EXPECT_EQ(1u, recordQuads([&] { thing.draw(); }).size());
+    thing.setPosition(Vec2{874.0f + 33.0f, 100.0f});
+    EXPECT_TRUE(recordQuads([&] { thing.draw(); }).empty());
+
+    game->setState(3, false);
+    EXPECT_EQ(1u, recordQuads([&] { thing.draw(); }).size());
+}
+
+TEST(EntityTest, PlayerBlinksInTensOfFramesWhilePlaying)
+{
+    Harness harness(pictureWorkDir());
+    ASSERT_EQ(0, harness.initResult()) << harness.logText();
+    Game* game = Core::getGame();
+    game->getLevel()->load(0, "levels/test.txt", false);
+    game->setState(2, false);
+    Entity_Player* player = game->getPlayer();
+    auto drawn = [&] { return !recordQuads([&] { player->draw(); }).empty(); };
+
+    harness.step(8); // blink 9
+    EXPECT_TRUE(drawn());
+    harness.step(); // blink 10
+    EXPECT_FALSE(drawn());
+    harness.step(9); // blink 19
+    EXPECT_FALSE(drawn());
+    harness.step(); // blink 20
+    EXPECT_TRUE(drawn());
+    harness.step(10); // blink 30, but only while playing
+    EXPECT_FALSE(drawn());
+    game->setState(3, false);
+    EXPECT_TRUE(drawn());
 }
