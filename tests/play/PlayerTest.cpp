@@ -238,6 +238,21 @@ TEST(PlayerTest, NoPushUpwards)
     expectNoPush({"###", "#.#", "#r#", "#p#", "###"}, SDLK_UP, 1, 2);
 }
 
+TEST(PlayerTest, NoPushOverALedge)
+{
+    // Below the rock is free. In the first step after loading the rock has not started to fall
+    // yet, so only the push rule keeps it from being pushed off.
+    PlayLevel play({"#####", "#pr.#", "##.##", "#####"});
+    Entity* rock = play.thingAt(2, 1);
+    ASSERT_NE(nullptr, rock);
+    play.harness.hold(SDLK_LCTRL);
+    play.harness.hold(SDLK_RIGHT);
+    play.harness.step();
+    EXPECT_FALSE(play.player()->isMoving());
+    EXPECT_EQ(0, rock->getDirection().dx);
+    EXPECT_FLOAT_EQ(2 * 64 + 32, rock->getPosition().x);
+}
+
 TEST(PlayerTest, ColouredDoorOpensWithItsKeyAndLetsThePlayerIn)
 {
     PlayLevel play({"######", "#p21.#", "######"});
