@@ -1,0 +1,94 @@
+#include "Core.h"
+#include "TestEnv.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+bool isFolder(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+TEST(Core, MakesTheAppDataFolderUnderTheXdgDataHome)
+{
+    const std::string expected = useFreshAppData();
+    const std::string home = expected.substr(0, expected.size() - std::string("vormel/Quarrow/").size());
+    EXPECT_FALSE(isFolder(home + "vormel"));
+    EXPECT_EQ(Core::getAppDataDir(), expected);
+    EXPECT_TRUE(isFolder(home + "vormel/Quarrow"));
+
+    // Later calls return the kept string without looking at the disk again.
+    ASSERT_EQ(rmdir((home + "vormel/Quarrow").c_str()), 0);
+    EXPECT_EQ(Core::getAppDataDir(), expected);
+    EXPECT_FALSE(isFolder(home + "vormel/Quarrow"));
+}
+
+TEST(Core, FallsBackToHomeThenToTheWorkingFolder)
+{
+    const std::string home = makeTempDir("quarrow-home");
+    unsetenv("XDG_DATA_HOME");
+    setenv("HOME", home.c_str(), 1);
+    EXPECT_EQ(Core::getAppDataDir(), home + "/.local/share/vormel/Quarrow/");
+    EXPECT_TRUE(isFolder(home + "/.local/share/vormel/Quarrow"));
+}
+
+TEST(Core, UsesTheWorkingFolderWithoutAnyHome)
+{
+    const std::string work = makeTempDir("quarrow-work");
+    ASSERT_EQ(chdir(work.c_str()), 0);
+    unsetenv("XDG_DATA_HOME");
+    setenv("HOME", "", 1);
+    EXPECT_EQ(Core::getAppDataDir(), "./");
+    // Start-up fails later (no window in this test), but the log says where the files went.
+    Core::init("missing-folder/config.ini");
+    Core::shutdown();
+    EXPECT_NE(readFile(work + "/log.txt").find("working folder"), std::string::npos);
+}
+
+TEST(Core, TakesAnyLengthOfPath)
+{
+    std::string home = makeTempDir("quarrow-long");
+    for (int i = 0; i < 6; ++i)
+    {
+        home += "/" + std::string(200, static_cast<char>('a' + i));
+        ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
+    }
+    setenv("XDG_DATA_HOME", home.c_str(), 1);
+    EXPECT_EQ(Core::getAppDataDir(), home + "/vormel/Quarrow/");
+    EXPECT_TRUE(isFolder(home + "/vormel/Quarrow"));
+}
+
+TEST(Core, StartUpErrorIsLoggedAndReturned)
+{
+    const std::string appData = useFreshAppData();
+    EXPECT_EQ(Core::init("no-such-folder/config.ini"), -1);
+    EXPECT_EQ(Core::getConfig(), nullptr);
+    Core::shutdown();
+    EXPECT_EQ(readFile(appData + "log.txt"), "Config: init\nConfig: " + appData +
+                                                 "no-such-folder/config.ini not exists, trying to create\n"
+                                                 "Init error: Config: Can't open " +
+                                                 appData + "no-such-folder/config.ini to write\n");
+}
+
+TEST(Core, QuitLogsAnEmptyLineAfterIt)
+{
+    const std::string appData = useFreshAppData();
+    writeFile(appData + "log.txt", "an old run\n");
+    Core::init("no-such-folder/config.ini");
+    EXPECT_TRUE(Core::isRunning());
+    Core::quit();
+    EXPECT_FALSE(Core::isRunning());
+    Core::log("after");
+    Core::shutdown();
+    const std::string log = readFile(appData + "log.txt");
+    EXPECT_EQ(log.find("an old run"), std::string::npos);
+    EXPECT_NE(log.find("\nCore: quit signal\n\nafter\n"), std::string::npos);
+}
