@@ -42,8 +42,8 @@ void keys(const std::string& window, const std::string& names)
         const size_t space = names.find(' ', at);
         const std::string name =
             names.substr(at, space == std::string::npos ? std::string::npos : space - at);
-        xdotool(window, "key --window " + window + " --clearmodifiers " + name);
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        xdotool(window, "key --window " + window + " " + name);
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
         at = space == std::string::npos ? names.size() : space + 1;
     }
 }
@@ -73,6 +73,9 @@ TEST(MenuEndToEnd, NewProfileFirstLevelThenExitToSystem)
     {
         setenv("XDG_DATA_HOME", xdg.c_str(), 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
+        // Leaks are checked by the in-process menu tests; here a driver unloaded at exit would
+        // leave an unattributable report that turns the exit status into 1.
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
         if (chdir(work.c_str()) != 0)
             _exit(100);
         execl(QUARROW_BINARY, QUARROW_BINARY, static_cast<char*>(nullptr));
@@ -81,13 +84,16 @@ TEST(MenuEndToEnd, NewProfileFirstLevelThenExitToSystem)
 
     ASSERT_TRUE(waitFor(log, "Core: game started")) << readFile(log);
     char window[64] = {0};
-    FILE* search = popen("timeout 20 xdotool search --sync --name '^Quarrow 1.0$' | head -n 1", "r");
+    // Other tests may have windows of the same caption on this display: ask for ours by its process.
+    const std::string searchCommand = "timeout 20 xdotool search --sync --pid " + std::to_string(game) +
+                                      " --name '^Quarrow 1.0$' | head -n 1";
+    FILE* search = popen(searchCommand.c_str(), "r");
     ASSERT_NE(search, nullptr);
     const bool found = fgets(window, sizeof window, search) != nullptr;
     pclose(search);
     ASSERT_TRUE(found);
     const std::string id = std::string(window).substr(0, std::string(window).find('\n'));
-    xdotool(id, "windowfocus --sync " + id);
+    // Keys go to our window only (sent events), never to whatever window has the focus.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
 
     keys(id, "Return t e s t e r 1 Return");

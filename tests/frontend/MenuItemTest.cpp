@@ -1,7 +1,9 @@
 // Paging, the name entry and the sliders, driven by real key events through the real menu.
+#include "AudioDriver.h"
 #include "MenuItem_Input.h"
 #include "MenuItem_Slider.h"
 #include "MenuTestSupport.h"
+#include "TestEnv.h"
 #include "UserManager.h"
 
 #include <gtest/gtest.h>
@@ -154,7 +156,7 @@ TEST(MenuNameInput, EmptyNameGivesTheNotice)
     key(h, SDLK_RETURN); // Enter on the empty name entry
     EXPECT_EQ(pageId(), "start");
     EXPECT_EQ(menu()->getNotice(), "please enter a name");
-    key(h, SDLK_DOWN, 2); // over the separator to "ok"
+    key(h, SDLK_DOWN); // over the separator to "ok"
     EXPECT_EQ(selectedId(), "start_ok");
     menu()->setNotice("");
     key(h, SDLK_RETURN);

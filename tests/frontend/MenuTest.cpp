@@ -1,6 +1,7 @@
 // The menu's pages and actions: level pages, Escape, options, and the rebuilt level pages.
 #include "Config.h"
 #include "Entity_Player.h"
+#include "Level.h"
 #include "MenuTestSupport.h"
 #include "TestEnv.h"
 #include "UserManager.h"
@@ -154,14 +155,15 @@ TEST(MenuLevels, EscapeAfterTheLastLevelReturnsToTheRunningCredits)
     ASSERT_TRUE(game->isGameFinished());
     game->setState(7, true);
     h.step(10);
-    const int creditsStarts = countOf(h.logText(), "Level: try to load"); // unchanged by a resume
-    key(h, SDLK_ESCAPE);                                                  // the credits open the menu
-    ASSERT_EQ(game->getState(), 1);
+    const int creditsStarts = countOf(h.logText(), "Credits: ");
+    // What the credits do on Escape: hand over to the menu.
+    menu()->startTransition();
+    game->setState(1, true);
     h.step(3);
     h.drawFrame();
     key(h, SDLK_ESCAPE);
     EXPECT_EQ(game->getState(), 7);
-    EXPECT_EQ(countOf(h.logText(), "Level: try to load"), creditsStarts);
+    EXPECT_EQ(countOf(h.logText(), "Credits: "), creditsStarts) << "resumed, not restarted";
 }
 
 // A level started from a difficulty page is completed: the rebuild deletes that page, and the
@@ -242,35 +244,35 @@ TEST(MenuOptions, DashAndFullscreenAndVideoModeAreSaved)
     key(h, SDLK_UP);
     key(h, SDLK_RETURN);
     ASSERT_EQ(pageId(), "options_video");
-    std::string mode;
-    if (page()->getChildCount() > 2)
-    {
-        mode = page()->getChild(0)->getText();
-        EXPECT_EQ(page()->getChild(0)->getId().rfind("video_res_", 0), 0u);
-        menu()->setNotice("");
-        key(h, SDLK_RETURN);
-        EXPECT_EQ(pageId(), "options");
-        EXPECT_EQ(menu()->getNotice(), "please restart game to change video settings");
-    }
-    else
-    {
-        expectRows(page(), {{"options_video_sep", true}, {"options_video_back", false}});
-        key(h, SDLK_DOWN);
-        key(h, SDLK_RETURN);
-        EXPECT_EQ(pageId(), "options");
-    }
+    // The display offers at least its own size as a full-screen mode.
+    ASSERT_GT(page()->getChildCount(), 2);
+    const int count = page()->getChildCount();
+    EXPECT_EQ(page()->getChild(0)->getId(), "video_res_0");
+    EXPECT_EQ(page()->getChild(count - 2)->getId(), "options_video_sep");
+    EXPECT_EQ(page()->getChild(count - 1)->getId(), "options_video_back");
+    const std::string mode = page()->getChild(0)->getText();
+    menu()->setNotice("");
+    key(h, SDLK_RETURN);
+    EXPECT_EQ(pageId(), "options");
+    EXPECT_EQ(menu()->getNotice(), "please restart game to change video settings");
 
     harness.reset(); // shut-down saves the configuration
     const std::string saved = readFile(appData + "config.ini");
     EXPECT_NE(saved.find("dash_with_control = 0\n"), std::string::npos) << saved;
-    EXPECT_NE(saved.find("screen_full = 1\n"), std::string::npos) << saved;
-    if (!mode.empty())
-    {
-        const std::string width = mode.substr(0, mode.find(' '));
-        const std::string height = mode.substr(mode.rfind(' ') + 1);
-        EXPECT_NE(saved.find("screen_width = " + width + "\n"), std::string::npos) << saved;
-        EXPECT_NE(saved.find("screen_height = " + height + "\n"), std::string::npos) << saved;
-    }
+    ASSERT_NE(saved.find("screen_full = 1\n"), std::string::npos) << saved;
+    const std::string width = mode.substr(0, mode.find(' '));
+    const std::string height = mode.substr(mode.rfind(' ') + 1);
+    EXPECT_NE(saved.find("screen_width = " + width + "\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("screen_height = " + height + "\n"), std::string::npos) << saved;
+
+    // The next start opens the window in that mode (windowed here, to leave the shared display alone).
+    std::string windowed = saved;
+    windowed.replace(windowed.find("screen_full = 1"), 15, "screen_full = 0");
+    Harness next(makeWorkDir(menuLevelFiles()), {{"config.ini", windowed}});
+    ASSERT_EQ(next.initResult(), 0);
+    ASSERT_NE(SDL_GetVideoSurface(), nullptr);
+    EXPECT_EQ(std::to_string(SDL_GetVideoSurface()->w), width);
+    EXPECT_EQ(std::to_string(SDL_GetVideoSurface()->h), height);
 }
 
 TEST(MenuScreens, MainOptionsAndLevelPages)
