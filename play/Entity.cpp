@@ -36,6 +36,25 @@ uint16_t pointToCell(float pixels, uint16_t tileSize)
     return static_cast<uint16_t>(point / tileSize);
 }
 
+// The two corner cells an entity is listed in; second == first when it sits in one cell.
+void registrationCells(float x, float y, bool faller, CellPos& first, CellPos& second)
+{
+    const uint16_t halfWidth = tileWidth / 2;
+    const uint16_t halfHeight = tileHeight / 2;
+    const uint16_t quarterHeight = tileHeight / 4;
+    first = CellPos{pointToCell(x + halfWidth - 1, tileWidth), pointToCell(y + halfHeight - 1, tileHeight)};
+    if (faller)
+    {
+        second = CellPos{pointToCell(x - halfWidth + 1, tileWidth),
+                         pointToCell(y + quarterHeight - 1, tileHeight)};
+    }
+    else
+    {
+        second =
+            CellPos{pointToCell(x - halfWidth + 1, tileWidth), pointToCell(y - halfHeight + 1, tileHeight)};
+    }
+}
+
 } // namespace
 
 Entity::Entity()
@@ -150,25 +169,6 @@ float Entity::distanceTo(const Entity* other) const
     const float ox = other->x - x;
     const float oy = other->y - y;
     return std::sqrt(ox * ox + oy * oy);
-}
-
-// The two corner cells an entity is listed in; second == first when it sits in one cell.
-static void registrationCells(float x, float y, bool faller, CellPos& first, CellPos& second)
-{
-    const uint16_t halfWidth = tileWidth / 2;
-    const uint16_t halfHeight = tileHeight / 2;
-    const uint16_t quarterHeight = tileHeight / 4;
-    first = CellPos{pointToCell(x + halfWidth - 1, tileWidth), pointToCell(y + halfHeight - 1, tileHeight)};
-    if (faller)
-    {
-        second = CellPos{pointToCell(x - halfWidth + 1, tileWidth),
-                         pointToCell(y + quarterHeight - 1, tileHeight)};
-    }
-    else
-    {
-        second =
-            CellPos{pointToCell(x - halfWidth + 1, tileWidth), pointToCell(y - halfHeight + 1, tileHeight)};
-    }
 }
 
 // Cells outside the grid all share the one outside wall; listing things there would leave

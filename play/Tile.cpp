@@ -11,7 +11,6 @@
 #include "TileSize.h"
 #include "VideoDriver.h"
 
-#include <algorithm>
 #include <cmath>
 
 Tile::Tile()
