@@ -5,6 +5,7 @@
 #include "Game.h"
 #include "Harness.h"
 #include "Level.h"
+#include "ParticleManager.h"
 #include "Tile.h"
 #include "Tilemap.h"
 
@@ -131,3 +132,31 @@ TEST_P(BombChainTest, BombInABlastExplodesOneFrameLater)
 INSTANTIATE_TEST_SUITE_P(SecondBomb, BombChainTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info)
                          { return std::string(info.param ? "Lit" : "Lying"); });
+
+TEST(BombTest, BusyLevelScreenshot)
+{
+    // A blast frees three rocks, the player grabs a diamond, two ants walk: all on one frame.
+    BombLevel play({"##############", "#...rrr..'..\"#", "#..+++++..++.#", "#..+.*.+..O..#", "#..+.#.+.....#",
+                    "#.......pb.B.#", "#.e......###.#", "#+++++...#E..#", "#.r..O.......#",
+                    "##############"});
+    Entity_Bomb* bomb = nullptr;
+    for (Entity* e = level()->firstEntity(); e; e = level()->nextEntity())
+        if (e->isBomb())
+            bomb = static_cast<Entity_Bomb*>(e);
+    ASSERT_NE(bomb, nullptr);
+    bomb->arm();
+    play.harness.step(184);
+    play.harness.hold(SDLK_RIGHT);
+    play.harness.step(4);
+    play.harness.releaseAll();
+    play.harness.step(2);
+
+    EXPECT_TRUE(level()->getTilemap()->getTile(CellPos{5, 3})->isExploding());
+    EXPECT_EQ(Core::getGame()->getPlayer()->getDiamonds(), 1);
+    EXPECT_EQ(level()->getParticles()->getParticles().size(), 4u);
+    int falling = 0;
+    for (Entity* e = level()->firstEntity(); e; e = level()->nextEntity())
+        falling += e->isRock() && e->isMoving() && e->getDirection().dy == 1;
+    EXPECT_EQ(falling, 3);
+    EXPECT_FALSE(play.harness.saveScreenshot("busy-level").empty());
+}
