@@ -1,6 +1,7 @@
 // The grid and its tiles on small levels run by the real engine.
 #include "GlRecorder.h"
 #include "Harness.h"
+#include "TestPictures.h"
 
 #include "Core.h"
 #include "Entity.h"
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace
@@ -357,4 +359,36 @@ TEST(TileTest, GridDrawsTheCameraRangeWithWallsBeyondTheLevel)
     }
     EXPECT_NEAR(15 * 64.0f, right, 0.5f);
     EXPECT_NEAR(15.0f, maxS, 1e-3f);
+}
+
+TEST(TileTest, PlayedLevelShowsItsCellsFromTheTileset)
+{
+    // Our own pictures: a tileset whose 16 x 16 cells each have a colour of their own, a plain
+    // background and a clear player light. The level is drawn 150 units right of the window's edge.
+    const std::string level = "7 3\ntileset1\nnone.ogg\n...#O+.\n.......\np......\n0\n";
+    const std::string dir =
+        makeWorkDir({{"levels.ini", "levels/test.txt\n"}, {"levels/test.txt", level}}, false);
+    mkdir((dir + "/textures").c_str(), 0755);
+    mkdir((dir + "/textures/tileset1").c_str(), 0755);
+    writeGridPicture(dir + "/textures/tileset1/tileset.png", 256, 256, 16, 16);
+    writePicture(dir + "/textures/tileset1/tile-empty.png", 16, 16,
+                 [](unsigned, unsigned) { return 0x204060FFu; });
+    writePicture(dir + "/textures/player-light.png", 8, 8, [](unsigned, unsigned) { return 0u; });
+
+    Harness harness(dir);
+    ASSERT_EQ(0, harness.initResult()) << harness.logText();
+    Core::getGame()->getLevel()->load(0, "levels/test.txt", false);
+    Core::getGame()->setState(2, false);
+    harness.step(105); // past the fade-in
+    harness.saveScreenshot("tile-cells");
+
+    auto cellPixel = [&](int column, int row)
+    { return harness.pixel(150 + column * 64 + 32, row * 64 + 32); };
+    EXPECT_EQ(gridColour(0, 0), cellPixel(3, 0));  // wall
+    EXPECT_EQ(gridColour(2, 0), cellPixel(4, 0));  // round wall
+    EXPECT_EQ(gridColour(14, 4), cellPixel(5, 0)); // sand, mask 15
+    EXPECT_EQ(0x204060u, cellPixel(6, 0));         // empty: the background
+    EXPECT_EQ(gridColour(0, 0), cellPixel(7, 0));  // beyond the level: wall
+    EXPECT_EQ(0x204060u, cellPixel(5, 1));
+    EXPECT_EQ(gridColour(0, 0), cellPixel(5, 3)); // below the level: wall
 }
