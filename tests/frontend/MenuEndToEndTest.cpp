@@ -85,7 +85,7 @@ TEST(MenuEndToEnd, NewProfileFirstLevelThenExitToSystem)
     ASSERT_TRUE(waitFor(log, "Core: game started")) << readFile(log);
     char window[64] = {0};
     // Other tests may have windows of the same caption on this display: ask for ours by its process.
-    const std::string searchCommand = "timeout 20 xdotool search --sync --pid " + std::to_string(game) +
+    const std::string searchCommand = "timeout 20 xdotool search --all --sync --pid " + std::to_string(game) +
                                       " --name '^Quarrow 1.0$' | head -n 1";
     FILE* search = popen(searchCommand.c_str(), "r");
     ASSERT_NE(search, nullptr);
