@@ -299,3 +299,21 @@ TEST(MenuScreens, MainOptionsAndLevelPages)
     h.drawFrame();
     EXPECT_FALSE(h.saveScreenshot("menu-levels").empty());
 }
+
+// The tutorial page is always open, so its first row can be a locked level: Enter must not start it.
+TEST(MenuLevels, EnterOnALockedLevelStartsNothing)
+{
+    std::map<std::string, std::string> files = menuLevelFiles();
+    files["levels.ini"] = "levels/easy/rock_garden.txt\nlevels/tutorial/first_steps.txt\n";
+    Harness h(makeWorkDir(files));
+    ASSERT_EQ(h.initResult(), 0);
+    createProfile(h, "ann");
+    ASSERT_EQ(pageId(), "levels");
+    key(h, SDLK_RETURN);
+    ASSERT_EQ(pageId(), "levels_tutor");
+    ASSERT_EQ(selectedId(), "level_1");
+    ASSERT_TRUE(page()->getSelectedChild()->isDisabled());
+    key(h, SDLK_RETURN);
+    EXPECT_EQ(Core::getGame()->getState(), 1);
+    EXPECT_FALSE(Core::getGame()->isLevelStarted());
+}
