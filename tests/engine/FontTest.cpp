@@ -3,6 +3,7 @@
 #include "Device.h"
 #include "GlRecorder.h"
 #include "Harness.h"
+#include "TestEnv.h"
 #include "TestPictures.h"
 #include "VideoDriver.h"
 
@@ -19,11 +20,11 @@ struct FontFixture
     Harness* harness;
     Font* font;
 
-    FontFixture() : dir(makeWorkDir({}, false))
+    FontFixture() : dir(makeTempDir("quarrow-pictures"))
     {
         writeGridPicture(dir + "/font.png", 512, 512, 16, 16);
-        harness = new Harness(dir);
-        font = Core::getDevice()->getVideoDriver()->getFont("font.png");
+        harness = new Harness(QUARROW_DATA_DIR);
+        font = Core::getDevice()->getVideoDriver()->getFont(dir + "/font.png");
     }
     ~FontFixture() { delete harness; }
 

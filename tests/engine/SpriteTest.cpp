@@ -3,6 +3,7 @@
 #include "Device.h"
 #include "GlRecorder.h"
 #include "Harness.h"
+#include "TestEnv.h"
 #include "TestPictures.h"
 #include "Texture.h"
 #include "VideoDriver.h"
@@ -16,13 +17,13 @@ namespace
 // A running Core with pictures of the given sizes, each cut into a grid of distinct colours.
 struct SpriteFixture
 {
-    std::string dir = makeWorkDir({}, false);
+    std::string dir = makeTempDir("quarrow-pictures");
     Harness* harness = nullptr;
 
     Texture* picture(unsigned int width, unsigned int height, unsigned int cols = 1, unsigned int rows = 1)
     {
-        const std::string name = std::to_string(width) + "x" + std::to_string(height) + ".png";
-        writeGridPicture(dir + "/" + name, width, height, cols, rows);
+        const std::string name = dir + "/" + std::to_string(width) + "x" + std::to_string(height) + ".png";
+        writeGridPicture(name, width, height, cols, rows);
         return Core::getDevice()->getVideoDriver()->getTexture(name, false);
     }
 };
@@ -39,7 +40,7 @@ void expectRect(const Rect& r, float left, float top, float right, float bottom)
 
 TEST(Sprite, KeepsRotationInOneTurnWithOneCorrection)
 {
-    Harness h(makeWorkDir({}, false));
+    Harness h(QUARROW_DATA_DIR);
     Texture texture("none.png");
     Sprite sprite(&texture);
     const std::vector<std::pair<float, float>> cases = {{360, 0},         {-90, 270}, {725, 365}, {0, 0},
@@ -53,7 +54,7 @@ TEST(Sprite, KeepsRotationInOneTurnWithOneCorrection)
 
 TEST(Sprite, AnimatesOnceOrInALoop)
 {
-    Harness h(makeWorkDir({}, false));
+    Harness h(QUARROW_DATA_DIR);
     Texture texture("none.png");
     Sprite sprite(&texture, {4, 4});
 
@@ -92,8 +93,8 @@ TEST(Sprite, AnimatesOnceOrInALoop)
 TEST(Sprite, CutsFramesFromTheGrid)
 {
     SpriteFixture f;
-    Harness h(f.dir);
-    ASSERT_EQ(h.initResult(), 0);
+    Harness h(QUARROW_DATA_DIR);
+    ASSERT_NE(Core::getDevice(), nullptr);
 
     Sprite square(f.picture(256, 256), {4, 4});
     square.setFrame(5);
@@ -118,8 +119,8 @@ TEST(Sprite, CutsFramesFromTheGrid)
 TEST(Sprite, DrawsAboutItsCentreAndLeavesTheColourWhite)
 {
     SpriteFixture f;
-    Harness h(f.dir);
-    ASSERT_EQ(h.initResult(), 0);
+    Harness h(QUARROW_DATA_DIR);
+    ASSERT_NE(Core::getDevice(), nullptr);
     VideoDriver* driver = Core::getDevice()->getVideoDriver();
     Sprite sprite(f.picture(256, 64), {4, 2});
     sprite.setFrame(5);
@@ -151,8 +152,8 @@ TEST(Sprite, DrawsAboutItsCentreAndLeavesTheColourWhite)
 TEST(Sprite, MirrorsWithTheFlipBitsOrANegativeScale)
 {
     SpriteFixture f;
-    Harness h(f.dir);
-    ASSERT_EQ(h.initResult(), 0);
+    Harness h(QUARROW_DATA_DIR);
+    ASSERT_NE(Core::getDevice(), nullptr);
     // Left half and right half, top half and bottom half in four colours.
     Sprite sprite(f.picture(64, 64, 2, 2));
     sprite.setPosition({200, 200});

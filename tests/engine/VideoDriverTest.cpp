@@ -41,8 +41,8 @@ GLint boundTextureName()
 
 TEST(VideoDriver, CentresTheLargest4to3Area)
 {
-    Harness h(makeWorkDir({}, false));
-    ASSERT_EQ(h.initResult(), 0);
+    Harness h(QUARROW_DATA_DIR);
+    ASSERT_NE(Core::getDevice(), nullptr);
     struct Case
     {
         uint16_t width, height;
@@ -65,8 +65,8 @@ TEST(VideoDriver, CentresTheLargest4to3Area)
 
 TEST(VideoDriver, ToScreenTruncatesToWholePixels)
 {
-    Harness h(makeWorkDir({}, false));
-    ASSERT_EQ(h.initResult(), 0);
+    Harness h(QUARROW_DATA_DIR);
+    ASSERT_NE(Core::getDevice(), nullptr);
     {
         VideoDriver& driver = *video();
         Rect rect = {1, 3, 4, 767.5f};
@@ -91,8 +91,8 @@ TEST(VideoDriver, ToScreenTruncatesToWholePixels)
 
 TEST(VideoDriver, DrawsQuadsInTheCurrentColourCornerByCorner)
 {
-    Harness h(makeWorkDir({}, false));
-    ASSERT_EQ(h.initResult(), 0);
+    Harness h(QUARROW_DATA_DIR);
+    ASSERT_NE(Core::getDevice(), nullptr);
     VideoDriver& driver = *video();
     Rect rect = {10.5f, 20.9f, 30, 40};
     const std::vector<RecordedQuad> quads = recordQuads(
@@ -124,12 +124,14 @@ TEST(VideoDriver, DrawsQuadsInTheCurrentColourCornerByCorner)
 
 TEST(VideoDriver, CachesTexturesByFileName)
 {
-    const std::string dir = makeWorkDir({}, false);
-    writeGridPicture(dir + "/grid.png", 64, 32, 2, 1);
+    const std::string dir = makeTempDir("quarrow-pictures");
+    const std::string gridFile = dir + "/grid.png";
+    const std::string otherName = dir + "/./grid.png";
+    writeGridPicture(gridFile, 64, 32, 2, 1);
     std::string log;
     {
-        Harness h(dir);
-        ASSERT_EQ(h.initResult(), 0);
+        Harness h(QUARROW_DATA_DIR);
+        ASSERT_NE(Core::getDevice(), nullptr);
         VideoDriver& driver = *video();
 
         // A missing picture: logged once, cached, never retried.
@@ -141,13 +143,13 @@ TEST(VideoDriver, CachesTexturesByFileName)
         EXPECT_EQ(count(h.logText(), "VideoDriver error: Can't load nothing.png\n"), 1u);
 
         // The first request's repeat flag stays.
-        Texture* grid = driver.getTexture("grid.png", true);
+        Texture* grid = driver.getTexture(gridFile, true);
         ASSERT_TRUE(grid->isLoaded());
         EXPECT_EQ(grid->getWidth(), 64);
         EXPECT_EQ(grid->getHeight(), 32);
-        EXPECT_EQ(grid->getName(), "grid.png");
-        EXPECT_NE(h.logText().find("VideoDriver: grid.png loaded (64x32)\n"), std::string::npos);
-        EXPECT_EQ(driver.getTexture("grid.png", false), grid);
+        EXPECT_EQ(grid->getName(), gridFile);
+        EXPECT_NE(h.logText().find("VideoDriver: " + gridFile + " loaded (64x32)\n"), std::string::npos);
+        EXPECT_EQ(driver.getTexture(gridFile, false), grid);
         driver.bindTexture(grid);
         EXPECT_EQ(boundTextureName(), static_cast<GLint>(grid->getId()));
         GLint wrap = 0;
@@ -161,28 +163,28 @@ TEST(VideoDriver, CachesTexturesByFileName)
         EXPECT_EQ(boundTextureName(), 0);
 
         // Dropping frees the GL texture but keeps the object and its cache entry.
-        Texture* other = driver.getTexture("./grid.png", false);
+        Texture* other = driver.getTexture(otherName, false);
         ASSERT_NE(other, grid);
         const GLuint id = other->getId();
         driver.dropTexture(other);
         EXPECT_FALSE(other->isLoaded());
         EXPECT_EQ(other->getId(), 0u);
         EXPECT_FALSE(glIsTexture(id));
-        EXPECT_EQ(other->getName(), "./grid.png");
-        EXPECT_EQ(driver.getTexture("./grid.png", false), other);
+        EXPECT_EQ(other->getName(), otherName);
+        EXPECT_EQ(driver.getTexture(otherName, false), other);
         driver.dropTexture(other);
         driver.dropTexture(missing);
         log = h.logText();
-        EXPECT_EQ(count(log, "dropped"), 1u);
-        EXPECT_NE(log.find("VideoDriver: ./grid.png dropped\n"), std::string::npos);
+        EXPECT_EQ(count(log, "VideoDriver: " + otherName + " dropped\n"), 1u);
+        EXPECT_EQ(count(log, "nothing.png dropped"), 0u);
 
-        Texture* clamped = driver.getTexture("grid.png ", false);
+        Texture* clamped = driver.getTexture(gridFile + " ", false);
         EXPECT_FALSE(clamped->isLoaded());
         log = h.appData() + "log.txt";
     }
     // Shut-down drops every loaded texture, then says it is done.
     const std::string text = readFile(log);
-    const size_t dropped = text.find("VideoDriver: grid.png dropped\n");
+    const size_t dropped = text.find("VideoDriver: " + gridFile + " dropped\n");
     EXPECT_NE(dropped, std::string::npos);
     EXPECT_LT(dropped, text.find("VideoDriver: done\n"));
     EXPECT_LT(text.find("VideoDriver: done\n"), text.find("Device: done\n"));
@@ -190,8 +192,8 @@ TEST(VideoDriver, CachesTexturesByFileName)
 
 TEST(VideoDriver, WalksAndFindsResolutions)
 {
-    Harness h(makeWorkDir({}, false));
-    ASSERT_EQ(h.initResult(), 0);
+    Harness h(QUARROW_DATA_DIR);
+    ASSERT_NE(Core::getDevice(), nullptr);
     VideoDriver driver(1024, 768);
     EXPECT_EQ(driver.firstResolution().width, 0);
     EXPECT_EQ(driver.nextResolution().name, "");
@@ -215,14 +217,14 @@ TEST(VideoDriver, WalksAndFindsResolutions)
 
 TEST(VideoDriver, CachesFonts)
 {
-    const std::string dir = makeWorkDir({}, false);
-    writeGridPicture(dir + "/font.png", 256, 256, 16, 16);
-    Harness h(dir);
-    ASSERT_EQ(h.initResult(), 0);
+    const std::string fontFile = makeTempDir("quarrow-pictures") + "/font.png";
+    writeGridPicture(fontFile, 256, 256, 16, 16);
+    Harness h(QUARROW_DATA_DIR);
+    ASSERT_NE(Core::getDevice(), nullptr);
     VideoDriver& driver = *video();
-    Font* font = driver.getFont("font.png");
+    Font* font = driver.getFont(fontFile);
     EXPECT_TRUE(font->isLoaded());
-    EXPECT_EQ(driver.getFont("font.png"), font);
+    EXPECT_EQ(driver.getFont(fontFile), font);
 
     Font* missing = driver.getFont("nofont.png");
     EXPECT_FALSE(missing->isLoaded());
