@@ -8,6 +8,10 @@ cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DQUARROW_SANITIZE=ON -DQUARRO
 cmake --build build-test -j"$(nproc)"
 
 export SDL_AUDIODRIVER=dummy
+export SDL_VIDEODRIVER=x11
+# Nothing a test does may touch the real per-user folder.
+XDG_DATA_HOME=$(mktemp -d /tmp/quarrow-test-xdg-XXXXXX)
+export XDG_DATA_HOME
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
