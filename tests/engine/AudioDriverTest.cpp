@@ -366,7 +366,7 @@ TEST_F(AudioDriverTest, MixedAmplitudeIsTheSquareOfTheSoundVolume)
     start("sound_volume = 50\nmusic_volume = 100\n");
 
     driver->getSound("sounds/a.wav")->play();
-    ASSERT_TRUE(waitUntilSilent(10));
+    ASSERT_TRUE(waitUntilSilent(30));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     Core::shutdown();
     started = false;
@@ -445,7 +445,7 @@ TEST_F(AudioDriverTest, EndedMusicRestartsOnTheNextUpdateAndKeepsFading)
     {
         driver->update();
     }
-    ASSERT_TRUE(waitUntilSilent(5));
+    ASSERT_TRUE(waitUntilSilent(30));
 
     driver->update();
     const int index = onlyPlayingChannel();
