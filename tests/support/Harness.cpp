@@ -10,6 +10,7 @@
 #include <GL/gl.h>
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -164,6 +165,12 @@ Harness::Harness(const std::string& workDir, const std::map<std::string, std::st
 
 Harness::~Harness()
 {
+    if (std::getenv("QUARROW_SCREENSHOTS") != nullptr && Core::getDevice() != nullptr)
+    {
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        saveScreenshot(test != nullptr ? std::string(test->test_suite_name()) + "." + test->name()
+                                       : "harness");
+    }
     Core::shutdown();
     if (chdir(previousDir.c_str()) != 0)
     {

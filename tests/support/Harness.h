@@ -32,6 +32,8 @@ class Harness
     void drawFrame();                                  // Game::draw into the cleared back buffer, no swap
     bool screenshot(const std::string& pngPath) const; // the frame read back -> PNG (libpng)
     // Saves a screenshot as <build>/screenshots/<name>.png and returns that path ("" on failure).
+    // With QUARROW_SCREENSHOTS set in the environment, every Harness saves its last frame this
+    // way when it ends, named after the running test (e.g. QUARROW_SCREENSHOTS=1 ./test.sh -R Menu).
     std::string saveScreenshot(const std::string& name) const;
     uint32_t pixel(int x, int y) const; // 0xRRGGBB at window pixel (x, y), origin top left
     std::string appData() const;        // "<xdg>/vormel/Quarrow/"
