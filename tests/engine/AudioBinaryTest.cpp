@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <sys/wait.h>
@@ -62,19 +64,10 @@ bool waitForExit(pid_t child, int seconds, int& status)
     return true;
 }
 
-TEST_P(AudioBinaryTest, StartsAndStopsCleanly)
+// Starts the game binary in work; -1 when it could not be started.
+pid_t spawnGame(const std::string& work)
 {
-    const std::string appData = useFreshAppData();
-    setenv("SDL_AUDIODRIVER", GetParam().audioDriver, 1);
-    const std::string logPath = appData + "log.txt";
-
-    // One small level of our own, with the build's pictures, sounds and music beside it.
-    const std::string work =
-        makeWorkDir({{"levels.ini", "levels/easy/box.txt\n"},
-                     {"levels/easy/box.txt", "3 3\ntileset1\nTitle_Music.ogg\n###\n#p#\n###\n0\n"}});
-
     const pid_t child = fork();
-    ASSERT_GE(child, 0);
     if (child == 0)
     {
         // SDL unloads the X library it opened itself before the leak check runs, so what that library
@@ -89,6 +82,22 @@ TEST_P(AudioBinaryTest, StartsAndStopsCleanly)
         }
         _exit(127);
     }
+    return child;
+}
+
+TEST_P(AudioBinaryTest, StartsAndStopsCleanly)
+{
+    const std::string appData = useFreshAppData();
+    setenv("SDL_AUDIODRIVER", GetParam().audioDriver, 1);
+    const std::string logPath = appData + "log.txt";
+
+    // One small level of our own, with the build's pictures, sounds and music beside it.
+    const std::string work =
+        makeWorkDir({{"levels.ini", "levels/easy/box.txt\n"},
+                     {"levels/easy/box.txt", "3 3\ntileset1\nTitle_Music.ogg\n###\n#p#\n###\n0\n"}});
+
+    const pid_t child = spawnGame(work);
+    ASSERT_GE(child, 0);
 
     const bool started = waitForLog(logPath, "Core: game started", child, 60);
     if (started)
@@ -118,6 +127,45 @@ TEST_P(AudioBinaryTest, StartsAndStopsCleanly)
     const std::string noDevice =
         "AudioDriver: init\nAudioDriver: FMOD error! (5)No audio output could be opened.\n";
     EXPECT_EQ(!GetParam().hasDevice, log.find(noDevice) != std::string::npos) << log;
+}
+
+// The title music, fading in from the start, reaches what the audio output writes.
+TEST(AudioBinaryDiskTest, TitleMusicIsMixed)
+{
+    const std::string appData = useFreshAppData();
+    const std::string raw = makeTempDir("quarrow-disk") + "/out.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "20", 1);
+    const std::string work =
+        makeWorkDir({{"levels.ini", "levels/easy/box.txt\n"},
+                     {"levels/easy/box.txt", "3 3\ntileset1\nTitle_Music.ogg\n###\n#p#\n###\n0\n"}});
+    const pid_t child = spawnGame(work);
+    ASSERT_GE(child, 0);
+
+    const bool started = waitForLog(appData + "log.txt", "Core: game started", child, 60);
+    if (started)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+        kill(child, SIGTERM);
+    }
+    int status = 0;
+    const bool ended = waitForExit(child, 60, status);
+    const std::string log = readFile(appData + "log.txt");
+    ASSERT_TRUE(started && ended) << log;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << log;
+    ASSERT_NE(std::string::npos, log.find("AudioDriver: music/Title_Music.ogg is loaded")) << log;
+
+    const std::string bytes = readFile(raw);
+    int peak = 0;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+    {
+        const int16_t s =
+            static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
+        peak = std::max(peak, std::abs(static_cast<int>(s)));
+    }
+    EXPECT_GT(bytes.size(), 44100u * 4u) << "less than a second of output";
+    EXPECT_GT(peak, 500);
 }
 
 INSTANTIATE_TEST_SUITE_P(Audio, AudioBinaryTest,

@@ -333,6 +333,30 @@ TEST_F(AudioDriverTest, WavOggAndMp3LoadWholeAndPlayOnSeveralChannelsAtOnce)
         countLines(log(), "AudioDriver: FMOD error! (9)The file is not a sound this system can decode."));
 }
 
+TEST_F(AudioDriverTest, EveryGeneratedSoundAndMusicLoads)
+{
+    start();
+    const std::string data = QUARROW_DATA_DIR;
+    const std::vector<std::string> names = {
+        "sounds/bonus_apple.wav", "sounds/bonus_diamond.wav", "sounds/bonus_key.wav",
+        "sounds/bonus_bomb.wav",  "sounds/dig1.wav",          "sounds/dig2.wav",
+        "sounds/dig3.wav",        "sounds/step1.wav",         "sounds/step2.wav",
+        "sounds/step3.wav",       "sounds/rock_dash.wav",     "sounds/box_dash.wav",
+        "sounds/laughing.wav",    "sounds/dying.wav",         "sounds/sand_coll.wav",
+        "sounds/rock_coll.wav",   "sounds/diamond_coll.wav",  "sounds/explosion.wav",
+        "sounds/door_open.wav",   "sounds/bomb_tick.wav",     "sounds/menu_enter.wav",
+        "sounds/menu_step.wav",   "sounds/message.wav",       "music/Title_Music.ogg",
+        "music/Credits.ogg",      "music/Completed.mp3"};
+    for (const std::string& name : names)
+    {
+        Sound* sound = driver->getSound(data + "/" + name);
+        ASSERT_TRUE(sound->isLoaded()) << name << "\n" << log();
+        Channel* channel = sound->play();
+        EXPECT_TRUE(channel->isPlaying()) << name;
+        channel->stop();
+    }
+}
+
 TEST_F(AudioDriverTest, EffectsPlayAtTheSquareOfTheSoundVolume)
 {
     start();
