@@ -78,6 +78,202 @@ TextStyle labelStyle(float px)
     return st;
 }
 
+// ---- Mock screens: the pictures put together the way the game draws them. ----------------
+
+struct Pictures
+{
+    std::string root;
+    std::map<std::string, Image> cache;
+    const Image& get(const std::string& name)
+    {
+        auto it = cache.find(name);
+        if (it != cache.end())
+            return it->second;
+        Image img;
+        loadPng(root + "/" + name, img);
+        return cache[name] = img;
+    }
+};
+
+// Copies a frame of a grid picture (or a sub-rectangle) scaled into the destination rectangle.
+void blit(Image& dst, const Image& src, float sx0, float sy0, float sx1, float sy1, int dx0, int dy0, int dx1,
+          int dy1, float alpha = 1)
+{
+    for (int y = std::max(0, dy0); y < std::min(dst.h(), dy1); ++y)
+        for (int x = std::max(0, dx0); x < std::min(dst.w(), dx1); ++x)
+        {
+            const int sx = int(sx0 + (x - dx0 + 0.5f) * (sx1 - sx0) / (dx1 - dx0));
+            const int sy = int(sy0 + (y - dy0 + 0.5f) * (sy1 - sy0) / (dy1 - dy0));
+            if (!src.inside(sx, sy))
+                continue;
+            Color c = src.at(sx, sy);
+            c.a *= alpha;
+            dst.blend(x, y, c);
+        }
+}
+
+void frameAt(Image& dst, const Image& sheet, int cols, int rows, int frame, int cx, int cy)
+{
+    const int fw = sheet.w() / cols, fh = sheet.h() / rows;
+    const int sx = (frame % cols) * fw, sy = (frame / cols) * fh;
+    blit(dst, sheet, sx, sy, sx + fw, sy + fh, cx - fw / 2, cy - fh / 2, cx + fw / 2, cy + fh / 2);
+}
+
+// Prints like the game's bitmap font: cells of 1/16, advancing by 0.6 of a cell.
+void print(Image& dst, const Image& font, float x, float y, const std::string& text, float scale = 1)
+{
+    const float cw = font.w() / 16.0f, ch = font.h() / 16.0f;
+    for (unsigned char c : text)
+    {
+        const float sx = (c % 16) * cw, sy = (c / 16) * ch;
+        blit(dst, font, sx, sy, sx + cw, sy + ch, int(x), int(y), int(x + cw * scale), int(y + ch * scale));
+        x = float(int(x + 0.6f * cw * scale));
+    }
+}
+
+Image mockScreen(Pictures& pics, const std::string& tileset, bool hud)
+{
+    static const char* map[] = {"################", "#..++++O+++....#", "#.x+++..++.d.k.#",
+                                "#++r++......++B#", "#+++.+++O+++++.#", "#.p+..1...2.+++#",
+                                "#.M.......a..b.#", "#+++++.d...++++#", "#....+....g....#",
+                                "####O########O##", "################", "################"};
+    const int W = 16, H = 12;
+    Image scr(1024, 768);
+    scr.fill(rgb(0x000000));
+    const int ox = hud ? 150 : 0;
+    const Image& back = pics.get(tileset + "/tile-empty.png");
+    const Image& tiles = pics.get(tileset + "/tileset.png");
+    auto at = [&](int x, int y) { return (x < 0 || y < 0 || x >= W || y >= H) ? '#' : map[y][x]; };
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            blit(scr, back, 0, 0, back.w(), back.h(), ox + x * 64, y * 64, ox + x * 64 + 64, y * 64 + 64);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+        {
+            const int cx = ox + x * 64 + 32, cy = y * 64 + 32;
+            switch (at(x, y))
+            {
+            case 'r':
+                frameAt(scr, pics.get(tileset + "/rock.png"), 1, 1, 0, cx, cy);
+                break;
+            case 'd':
+                frameAt(scr, pics.get("diamond.png"), 4, 4, (x + y) % 8, cx, cy);
+                break;
+            case 'k':
+                frameAt(scr, pics.get("keys.png"), 8, 8, 32, cx, cy);
+                break;
+            case 'B':
+                frameAt(scr, pics.get("box.png"), 1, 1, 0, cx, cy);
+                break;
+            case 'p':
+                frameAt(scr, pics.get("apple.png"), 1, 1, 0, cx, cy);
+                break;
+            case 'b':
+                frameAt(scr, pics.get("bomb.png"), 2, 2, 0, cx, cy);
+                break;
+            case 'M':
+                frameAt(scr, pics.get("mole.png"), 8, 8, 3, cx, cy);
+                break;
+            case 'a':
+                frameAt(scr, pics.get("red-ant.png"), 8, 8, 2, cx, cy);
+                break;
+            case 'g':
+                frameAt(scr, pics.get("green-ant.png"), 8, 8, 14, cx, cy);
+                break;
+            default:
+                break;
+            }
+        }
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+        {
+            const int cx = ox + x * 64 + 32, cy = y * 64 + 32;
+            const char c = at(x, y);
+            if (c == 'x')
+                frameAt(scr, pics.get("door-exit.png"), 2, 2, 0, cx, cy);
+            if (c == '1')
+                frameAt(scr, pics.get("door-yellow.png"), 2, 2, 0, cx, cy);
+            if (c == '2')
+                frameAt(scr, pics.get("door-blue.png"), 2, 2, 3, cx, cy);
+        }
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+        {
+            const char c = at(x, y);
+            float u = -1, v = 0;
+            if (c == '#')
+                u = 0;
+            else if (c == 'O')
+                u = 0.125f;
+            else if (c == '+')
+            {
+                const int mask = (at(x, y - 1) != '+') | (at(x + 1, y) != '+') << 1 |
+                                 (at(x, y + 1) != '+') << 2 | (at(x - 1, y) != '+') << 3;
+                u = (mask & 7) * 0.125f;
+                v = ((mask >> 3) + 1) * 0.125f;
+            }
+            if (u >= 0)
+                blit(scr, tiles, u * tiles.w(), v * tiles.h(), (u + 0.0625f) * tiles.w(),
+                     (v + 0.0625f) * tiles.h(), ox + x * 64, y * 64, ox + x * 64 + 64, y * 64 + 64);
+        }
+    if (!hud)
+        return scr;
+    const Image& light = pics.get("player-light.png");
+    blit(scr, light, 0, 0, light.w(), light.h(), ox + 2 * 64 + 32 - 1000, 6 * 64 + 32 - 1000,
+         ox + 2 * 64 + 32 + 1000, 6 * 64 + 32 + 1000, 0.5f);
+    const Image& font1 = pics.get("font1.png");
+    print(scr, font1, 180, 22, "score: 1234");
+    print(scr, font1, 1004 - 0.6f * 32 * 15, 22, "level: tutorial");
+    const Image& panel = pics.get("hud.png");
+    blit(scr, panel, 0, 0, 0.496f * panel.w(), panel.h(), 0, 0, 254, 384);
+    blit(scr, panel, 0.5f * panel.w(), 0, 0.996f * panel.w(), panel.h(), 0, 384, 254, 768);
+    print(scr, font1, 95, 27, "2");
+    print(scr, font1, 95, 77, "0");
+    print(scr, font1, 95, 127, "13");
+    // Bars: the picture's top row at y 611, squeezed into the filled height.
+    const Image& apple = pics.get("hud-apple.png");
+    const Image& gem = pics.get("hud-diamond.png");
+    const int appleTop = int(611 - 1.825f * 140), gemTop = int(611 - 365 * 0.4f);
+    for (int y = appleTop; y < 611; ++y)
+        blit(scr, apple, 0, 0.9f * apple.h() * (611 - y - 1) / (611 - appleTop), 0.9f * apple.w(),
+             0.9f * apple.h() * (611 - y) / (611 - appleTop), 25, y, 57, y + 1);
+    for (int y = gemTop; y < 611; ++y)
+        blit(scr, gem, 0, 0.9f * gem.h() * (611 - y - 1) / (611 - gemTop), 0.9f * gem.w(),
+             0.9f * gem.h() * (611 - y) / (611 - gemTop), 96, y, 128, y + 1);
+    return scr;
+}
+
+Image mockMenu(Pictures& pics, const std::string& tileset)
+{
+    Image scr = mockScreen(pics, tileset, true);
+    const Image& black = pics.get("black.png");
+    blit(scr, black, 0, 0, black.w(), black.h(), 0, 0, 1024, 768, 0.85f);
+    const Image& bg = pics.get("menu-bg.png");
+    blit(scr, bg, 0, 0, bg.w(), bg.h(), 292, 254, 732, 554);
+    const Image& font1 = pics.get("font1.png");
+    const Image& font2 = pics.get("font2.png");
+    const Image& font3 = pics.get("font3.png");
+    auto centred = [&](const Image& font, float cx, float cy, const std::string& t, float s)
+    {
+        const float cw = font.w() / 16.0f * s;
+        print(scr, font, cx - 0.3f * t.size() * cw, cy - cw / 2, t, s);
+    };
+    centred(font1, 512, 245, "main menu", 1.3f);
+    const char* rows[] = {"start game", "load game", "options", "highscores", "credits", "exit"};
+    for (int r = 0; r < 6; ++r)
+        centred(r == 1 ? font1 : font2, 512, 388 - 15 * 6 + 30 * (r + 1), rows[r], r == 1 ? 1.25f : 1.1f);
+    const Image& up = pics.get("menu-more-down.png");
+    blit(scr, up, 0, 0, up.w(), up.h(), 496, 508, 531, 530);
+    const Image& msg = pics.get("message-bg.png");
+    blit(scr, msg, 0, 0, msg.w(), msg.h(), 192, 590, 982, 760);
+    centred(font3, 587, 625, "Dig through the sand with the arrow keys.", 1);
+    centred(font3, 587, 655, "Collect every diamond to open the exit!", 1);
+    const Image& btn = pics.get("button-bg.png");
+    blit(scr, btn, 0, 0, btn.w(), btn.h(), 592 - 149, 712 - 37, 592 + 149, 712 + 37);
+    centred(font1, 592, 712, "ok", 1.1f);
+    return scr;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -91,32 +287,50 @@ int main(int argc, char** argv)
     std::vector<std::string> files;
     listPngs(root, "", files);
     const int pageW = 2200, margin = 16;
+    Pictures pics{root, {}};
+    std::vector<std::pair<std::string, Image>> scenes = {
+        {"mock: play screen, tileset1", mockScreen(pics, "tileset1", true)},
+        {"mock: menu and message over the play screen", mockMenu(pics, "tileset1")},
+        {"mock: tileset2", mockScreen(pics, "tileset2", false)},
+        {"mock: tileset3", mockScreen(pics, "tileset3", false)}};
     // First pass lays the entries out in rows; the second draws them.
     struct Entry
     {
         std::string name;
         Image img;
         float scale;
-        int x, y, w, h;
+        int x, y, w, h, iw;
     };
     std::vector<Entry> entries;
     int x = margin, y = margin, rowH = 0;
-    for (const std::string& f : files)
+    for (size_t i = 0; i < files.size() + scenes.size(); ++i)
     {
         Entry e;
-        e.name = f;
-        if (!loadPng(root + "/" + f, e.img))
+        if (i < files.size())
         {
-            std::fprintf(stderr, "contact sheet: cannot read %s\n", f.c_str());
-            continue;
+            e.name = files[i];
+            if (!loadPng(root + "/" + e.name, e.img))
+            {
+                std::fprintf(stderr, "contact sheet: cannot read %s\n", e.name.c_str());
+                continue;
+            }
         }
+        else
+        {
+            e.name = scenes[i - files.size()].first;
+            e.img = scenes[i - files.size()].second;
+        }
+        const std::string& f = e.name;
         const Grid g = gridOf(f);
         const int frameW = e.img.w() / g.cols;
         // Small pictures are enlarged so that a frame is at least 96 pixels wide; big ones halved.
         e.scale = e.img.w() > 900 ? 0.75f : (frameW < 96 && g.cols * 96 <= 1024 ? 96.0f / frameW : 1.0f);
         if (frameW * e.scale > 400 && g.cols == 1)
             e.scale = std::min(e.scale, 400.0f / frameW);
-        e.w = int(e.img.w() * e.scale);
+        if (i >= files.size())
+            e.scale = 1;
+        e.iw = int(e.img.w() * e.scale);
+        e.w = std::max(e.iw, int(measureText(e.name, labelStyle(18))) + 60);
         e.h = int(e.img.h() * e.scale) + 30;
         if (x + e.w + margin > pageW)
         {
@@ -138,7 +352,7 @@ int main(int argc, char** argv)
         drawText(page, e.x, e.y + 20,
                  e.name + "  " + std::to_string(e.img.w()) + "x" + std::to_string(e.img.h()), title);
         const int top = e.y + 30;
-        const Image shown = e.scale == 1.0f ? e.img : e.img.scaled(e.w, e.h - 30);
+        const Image shown = e.scale == 1.0f ? e.img : e.img.scaled(e.iw, e.h - 30);
         // Checkerboard under the picture shows its transparency.
         for (int yy = 0; yy < shown.h(); ++yy)
             for (int xx = 0; xx < shown.w(); ++xx)

@@ -19,7 +19,7 @@ std::vector<TilesetStyle> styles()
     return {
         {"tileset1", ramp({0x24140a, 0x482a14, 0x744a24, 0xa06e3c, 0xc89a5e}),
          ramp({0x181822, 0x32323e, 0x52525e, 0x7a7a86, 0xa8a8b2}),
-         ramp({0x1c1a20, 0x38343c, 0x5a545c, 0x857c82, 0xb4aaaa}),
+         ramp({0x201812, 0x40322a, 0x64524a, 0x8c7a6c, 0xbcaa96}),
          ramp({0x0e0a08, 0x1a1410, 0x261e18, 0x32281e}), 11, true},
         {"tileset2", ramp({0x2e1206, 0x5a260c, 0x8e4416, 0xc26a26, 0xe8a050}),
          ramp({0x2a1810, 0x503222, 0x7c5234, 0xa8784a, 0xd4a66a}),
@@ -140,20 +140,24 @@ Image wallCell(const TilesetStyle& st)
     return f;
 }
 
+// The round wall is the wall's own masonry cut to a rounded block, bevelled, so it reads as
+// part of the walls (and not as a rock) while its corners show that things roll off it.
 Image roundWallCell(const TilesetStyle& st)
 {
+    const Image wall = wallCell(st);
     Image f(kCell, kCell);
     fillShape(
-        f, 0, 0, kCell, kCell, [](float x, float y) { return sdCircle(x, y, 32, 32, 31); },
+        f, 0, 0, kCell, kCell, [](float x, float y) { return sdBox(x, y, 32, 32, 31, 31, 22); },
         [&](float x, float y, int ix, int iy)
         {
-            const float n = fractalNoise(x / 7.0f, y / 7.0f, 0, st.seed + 60, 2);
-            float t = ballLight(x, y, 32, 32, 31, 31) + 0.3f * (n - 0.5f);
-            // A few chiselled rings make it read as masonry, not a rock.
-            const float r = std::hypot(x - 32, y - 32);
-            if (std::fabs(r - 20) < 0.8f)
-                t -= 0.3f;
-            return st.stone.at(t, ix, iy);
+            const float d = -sdBox(x, y, 32, 32, 31, 31, 22);
+            Color c = wall.at(ix, iy);
+            if (d < 5)
+            {
+                const float lit = ((x - 32) + (y - 32)) < 0 ? 1.0f : 0.0f;
+                c = mix(c, lit > 0 ? st.stone.shades.back() : st.stone.shades[0], 0.45f);
+            }
+            return c;
         });
     outline(f, pal::ink);
     return f;
