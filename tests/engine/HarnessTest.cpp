@@ -1,6 +1,7 @@
 #include "Harness.h"
 #include "Core.h"
 #include "Device.h"
+#include "MinimalGame.h"
 #include "PngLoader.h"
 #include "TestEnv.h"
 #include "VideoDriver.h"
@@ -11,7 +12,7 @@
 
 TEST(Harness, OpensTheWindowAndRunsSteps)
 {
-    Harness h(QUARROW_DATA_DIR);
+    Harness h(makeMinimalGameDir());
     ASSERT_EQ(h.initResult(), 0);
     SDL_Surface* screen = SDL_GetVideoSurface();
     ASSERT_NE(screen, nullptr);
@@ -27,7 +28,7 @@ TEST(Harness, OpensTheWindowAndRunsSteps)
 
 TEST(Harness, HeldKeysAndPressesReachTheDevice)
 {
-    Harness h(QUARROW_DATA_DIR);
+    Harness h(makeMinimalGameDir());
     ASSERT_EQ(h.initResult(), 0);
     Device* device = Core::getDevice();
 
