@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <dirent.h>
+#include <fstream>
 #include <map>
 #include <sys/stat.h>
 
@@ -274,6 +275,31 @@ Image mockMenu(Pictures& pics, const std::string& tileset)
     return scr;
 }
 
+Image mockCredits(Pictures& pics, const std::string& workingFolder)
+{
+    Image scr(1024, 768);
+    const Image& bg = pics.get("credits-bg.png");
+    blit(scr, bg, 0, 0, bg.w(), bg.h(), 0, 0, 1024, 768);
+    std::ifstream in((workingFolder + "/credits.txt").c_str());
+    std::string line;
+    float y = 120;
+    bool heading = false;
+    while (std::getline(in, line) && y < 760)
+    {
+        y += 35;
+        if (line.empty())
+        {
+            heading = true;
+            continue;
+        }
+        print(scr, pics.get(heading ? "font2.png" : "font1.png"), 430, y, line);
+        heading = false;
+    }
+    const Image& over = pics.get("credits.png");
+    blit(scr, over, 0, 0, over.w(), over.h(), 0, 0, 1024, 768);
+    return scr;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -292,7 +318,8 @@ int main(int argc, char** argv)
         {"mock: play screen, tileset1", mockScreen(pics, "tileset1", true)},
         {"mock: menu and message over the play screen", mockMenu(pics, "tileset1")},
         {"mock: tileset2", mockScreen(pics, "tileset2", false)},
-        {"mock: tileset3", mockScreen(pics, "tileset3", false)}};
+        {"mock: tileset3", mockScreen(pics, "tileset3", false)},
+        {"mock: credits", mockCredits(pics, argv[1])}};
     // First pass lays the entries out in rows; the second draws them.
     struct Entry
     {

@@ -263,13 +263,19 @@ Image creditsBackground()
             c = mix(c, rgb(0x0a0610), dark * 0.75f);
             f.at(x, y) = c;
         }
-    // A dug tunnel with the mole, gems and rocks in the earth on the left.
+    // A dug tunnel with the mole, gems and an apple in the earth on the left.
+    const Ramp cave = ramp({0x0e0a08, 0x1a1410, 0x261e18, 0x32281e});
     fillShape(
-        f, 0, 360, 420, 640, [](float x, float y) { return sdBox(x, y, 180, 500, 260, 90, 60); },
-        [](float x, float y, int ix, int iy)
+        f, 0, 340, 440, 660,
+        [](float x, float y)
         {
-            const float n = fractalNoise(x / 20.0f, y / 20.0f, 0, 17, 2);
-            return pal::slate().at(0.1f + 0.2f * n - 0.1f * (y - 410) / 180, ix, iy);
+            const float rough = (fractalNoise(x / 14.0f, y / 14.0f, 0, 19, 2) - 0.5f) * 14;
+            return sdBox(x, y, 170, 500, 270, 88, 50) + rough;
+        },
+        [&](float x, float y, int ix, int iy)
+        {
+            const float n = fractalNoise(x / 16.0f, y / 16.0f, 0, 17, 3);
+            return cave.at(0.3f + 0.7f * (n - 0.5f) + 0.3f * (y - 420) / 160, ix, iy);
         });
     Image big(256, 256);
     drawMole(big, 0, 0, 4, {MoleView::Side, 0.2f, false});
@@ -301,9 +307,9 @@ Image creditsOverlay()
     const TextStyle st = lettering(84, 0xfff4c0, 0xe08a28);
     drawText(f, 40, 118, "Quarrow", st);
     const TextStyle sub = lettering(26, 0xffffff, 0xd8d8e8);
-    drawText(f, 48, 160, "a digging game by vormel", sub);
+    drawText(f, 48, 160, "a game by vormel", sub);
     // A gold rule between the picture and the text.
-    rect(f, 408, 150, 411, 640, withAlpha(pal::gold().shades[2], 0.8f));
+    rect(f, 412, 150, 415, 640, withAlpha(pal::gold().shades[2], 0.8f));
     return f;
 }
 
