@@ -84,6 +84,7 @@ struct ShownFrame
 ShownFrame shownFrame;
 // Off while Harness::step runs the steps before its last one: nobody can look at those frames.
 bool captureSwaps = true;
+unsigned int swaps = 0;
 
 // The region (x, y, width, height) of the back buffer, origin top left, rows top first, as RGBA.
 std::vector<uint8_t> readBackBuffer(int windowHeight, int x, int y, int width, int height)
@@ -113,6 +114,7 @@ extern "C" void SDL_GL_SwapBuffers(void)
     using SwapBuffers = void (*)(void);
     static const SwapBuffers realSwapBuffers =
         reinterpret_cast<SwapBuffers>(dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers"));
+    ++swaps;
     SDL_Surface* screen = SDL_GetVideoSurface();
     if (captureSwaps && screen != nullptr)
     {
@@ -181,6 +183,11 @@ Harness::~Harness()
 int Harness::initResult() const
 {
     return result;
+}
+
+unsigned int Harness::swapCount() const
+{
+    return swaps;
 }
 
 // X events that arrive during a step (focus, keymap) rewrite SDL's key state; the held keys are

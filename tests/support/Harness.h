@@ -20,9 +20,10 @@ class Harness
     // appDataFiles (file name -> bytes, e.g. "config.ini", "users.ini") are written into the fresh
     // application-data folder first.
     explicit Harness(const std::string& workDir, const std::map<std::string, std::string>& appDataFiles = {});
-    ~Harness();             // Core::shutdown(), then chdir back
-    int initResult() const; // what Core::init returned
-    void step(int n = 1);   // Core::step() n times
+    ~Harness();                     // Core::shutdown(), then chdir back
+    int initResult() const;         // what Core::init returned
+    unsigned int swapCount() const; // buffer swaps so far in this process
+    void step(int n = 1);           // Core::step() n times
     void
     hold(SDLKey key,
          bool down = true); // held state: SDL_GetKeyState(NULL)[key]; Ctrl/Alt/Shift also set SDL_SetModState
