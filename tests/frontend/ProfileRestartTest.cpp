@@ -1,0 +1,176 @@
+// The real game under Xvfb, run twice on one application-data folder: what the first run saved
+// in the profile is what the second run loads.
+#include "Harness.h"
+#include "TestEnv.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+
+bool waitForText(const std::string& path, const std::string& text, int seconds = 30)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < end)
+    {
+        if (readFile(path).find(text) != std::string::npos)
+        {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+void pause(int milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// One run of build/quarrow in work with the application data under xdg.
+class GameProcess
+{
+  public:
+    GameProcess(const std::string& work, const std::string& xdg) : log(xdg + "/vormel/Quarrow/log.txt")
+    {
+        pid = fork();
+        if (pid == 0)
+        {
+            setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+            setenv("SDL_AUDIODRIVER", "dummy", 1);
+            if (chdir(work.c_str()) != 0)
+            {
+                _exit(100);
+            }
+            execl(QUARROW_BINARY, QUARROW_BINARY, static_cast<char*>(nullptr));
+            _exit(101);
+        }
+    }
+    ~GameProcess()
+    {
+        if (pid > 0)
+        {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+
+    // Waits for the window and focuses it; false when it does not appear.
+    bool findWindow()
+    {
+        if (pid < 0 || !waitForText(log, "Core: game started"))
+        {
+            return false;
+        }
+        FILE* search = popen("timeout 20 xdotool search --sync --name '^Quarrow 1.0$' | head -n 1", "r");
+        char line[64] = {0};
+        const bool found = search != nullptr && fgets(line, sizeof line, search) != nullptr;
+        if (search != nullptr)
+        {
+            pclose(search);
+        }
+        window = std::string(line).substr(0, std::string(line).find('\n'));
+        run("windowfocus --sync " + window);
+        pause(500);
+        return found && !window.empty();
+    }
+
+    void keys(const std::string& names)
+    {
+        for (size_t at = 0; at < names.size();)
+        {
+            const size_t space = names.find(' ', at);
+            const std::string name =
+                names.substr(at, space == std::string::npos ? std::string::npos : space - at);
+            run("key --window " + window + " --clearmodifiers " + name);
+            pause(150);
+            at = space == std::string::npos ? names.size() : space + 1;
+        }
+    }
+
+    void hold(const std::string& name, int milliseconds)
+    {
+        run("keydown --window " + window + " " + name);
+        pause(milliseconds);
+        run("keyup --window " + window + " " + name);
+    }
+
+    // SIGTERM (the window's close) and the exit status; -1 when it does not end in time.
+    int terminate()
+    {
+        kill(pid, SIGTERM);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        int status = 0;
+        while (std::chrono::steady_clock::now() < end)
+        {
+            if (waitpid(pid, &status, WNOHANG) == pid)
+            {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            pause(50);
+        }
+        return -1;
+    }
+
+    std::string logText() const { return readFile(log); }
+    const std::string log;
+
+  private:
+    static void run(const std::string& arguments)
+    {
+        const std::string command = "xdotool " + arguments + " >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0)
+        {
+            // A missed key shows up in what the test checks next.
+        }
+    }
+
+    pid_t pid;
+    std::string window;
+};
+
+} // namespace
+
+TEST(ProfileRestart, ReachedLevelSurvivesARestart)
+{
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "needs an X display (xvfb-run)";
+    // The exit is two cells to the right of the start and there is no diamond to collect.
+    const std::string level = "5 3\ntileset1\nlevel1.ogg\n#####\n#p.x#\n#####\n0\n";
+    const std::string work =
+        makeWorkDir({{"levels.ini", "levels/tutorial/one.txt\nlevels/tutorial/two.txt\n"},
+                     {"levels/tutorial/one.txt", level},
+                     {"levels/tutorial/two.txt", level}});
+    const std::string xdg = makeTempDir("quarrow-restart-xdg");
+    const std::string appData = xdg + "/vormel/Quarrow/";
+    const std::string profile = appData + "user_kim.ini";
+    {
+        GameProcess first(work, xdg);
+        ASSERT_TRUE(first.findWindow()) << first.logText();
+        first.keys("Return k i m Return"); // start new game "kim": the levels page
+        first.keys("Return Return");       // tutorial, its first level
+        ASSERT_TRUE(waitForText(first.log, "Level: levels/tutorial/one.txt loaded")) << first.logText();
+        pause(300);
+        first.hold("Right", 2000);
+        ASSERT_TRUE(waitForText(profile, "1\n", 10)) << first.logText();
+        EXPECT_EQ(first.terminate(), 0);
+    }
+    EXPECT_EQ(readFile(appData + "users.ini"), "kim\n");
+    EXPECT_EQ(readFile(profile).substr(0, 2), "1\n");
+
+    GameProcess second(work, xdg);
+    ASSERT_TRUE(second.findWindow()) << second.logText();
+    second.keys("Down Return Return"); // "load game", "kim": starts the reached level
+    EXPECT_TRUE(waitForText(second.log, "Level: levels/tutorial/two.txt loaded")) << second.logText();
+    EXPECT_EQ(second.terminate(), 0);
+    const std::string log = second.logText();
+    EXPECT_EQ(log.find("is corrupted"), std::string::npos) << log;
+    EXPECT_EQ(log.find("not found in hashes.ini"), std::string::npos) << log;
+}
