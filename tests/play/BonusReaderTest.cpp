@@ -9,12 +9,15 @@
 #include "Entity_Key.h"
 #include "Entity_Rock.h"
 #include "Game.h"
+#include "GlRecorder.h"
 #include "Harness.h"
 #include "Level.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -62,4 +65,27 @@ TEST(BonusReaderTest, EveryThingCharacterMakesItsThingOnItsCellCentre)
     for (Entity* e = level->firstEnemy(); e; e = level->nextEnemy())
         enemies += kindOf(e);
     EXPECT_EQ(enemies, "eE");
+}
+
+TEST(BonusReaderTest, KeysOfEachColourShowTheirOwnHalfOfTheSheet)
+{
+    Harness harness(makeWorkDir({{"levels.ini", "levels/test.txt\n"},
+                                 {"levels/test.txt", "3 2\ntileset1\nnone.ogg\n\"'p\n###\n0\n"}}));
+    Level* level = Core::getGame()->getLevel();
+    ASSERT_EQ(level->getEntityCount(), 2u);
+    for (Entity* e = level->firstEntity(); e; e = level->nextEntity())
+    {
+        Entity_Key* key = dynamic_cast<Entity_Key*>(e);
+        ASSERT_NE(key, nullptr);
+        const std::vector<RecordedQuad> quads = recordQuads([key] { key->draw(); });
+        ASSERT_EQ(quads.size(), 1u);
+        float top = 1.0f;
+        for (const RecordedVertex& corner : quads[0].corners)
+            top = std::min(top, corner.t);
+        // Colour 0 animates frames 32-63 (rows 4-7 of the sheet), colour 1 frames 0-31.
+        if (key->getColor() == 0)
+            EXPECT_GE(top, 0.5f);
+        else
+            EXPECT_LT(top, 0.5f);
+    }
 }
