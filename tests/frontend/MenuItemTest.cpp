@@ -75,6 +75,7 @@ TEST(MenuPaging, SevenChildrenScrollAndShowTheRightArrow)
     for (const char* name : {"ann", "bob", "cid", "dan", "eve"})
         users->createUser(name);
     menu()->buildLoadMenu();
+    h.step(120); // past the start-up fade-in, so frames compare
 
     // Five profiles, the separator and "back": seven rows, six shown.
     key(h, SDLK_DOWN); // "load game" is enabled now
