@@ -294,6 +294,9 @@ TEST(MenuScreens, MainOptionsAndLevelPages)
     key(h, SDLK_ESCAPE);
     key(h, SDLK_UP);
     createProfile(h, "ann");
+    h.step(60);
+    h.drawFrame();
+    EXPECT_FALSE(h.saveScreenshot("menu-difficulty").empty());
     key(h, SDLK_RETURN);
     h.step(60);
     h.drawFrame();
