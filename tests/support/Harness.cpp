@@ -74,17 +74,76 @@ SDLMod modifierOf(SDLKey key)
     }
 }
 
-// The last frame that was swapped to the window, top row first, as RGBA.
+// The last frame that was swapped to the window. It is copied into a texture of its own on the
+// GL side at every swap (cheap) and read back to memory only when a test looks at it.
 struct ShownFrame
 {
+    GLuint texture = 0;
     int width = 0;
     int height = 0;
-    std::vector<uint8_t> rgba;
+    bool inMemory = false;
+    std::vector<uint8_t> rgba; // top row first
 };
 ShownFrame shownFrame;
 // Off while Harness::step runs the steps before its last one: nobody can look at those frames.
 bool captureSwaps = true;
 unsigned int swaps = 0;
+
+// The GL context is new with every start-up: forget the texture of the previous one.
+void forgetShownFrame()
+{
+    shownFrame = ShownFrame();
+}
+
+void keepShownFrame(int width, int height)
+{
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+    glReadBuffer(GL_BACK);
+    if (shownFrame.texture == 0 || shownFrame.width != width || shownFrame.height != height)
+    {
+        if (shownFrame.texture == 0)
+        {
+            glGenTextures(1, &shownFrame.texture);
+        }
+        glBindTexture(GL_TEXTURE_2D, shownFrame.texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 0, 0, width, height, 0);
+        shownFrame.width = width;
+        shownFrame.height = height;
+    }
+    else
+    {
+        glBindTexture(GL_TEXTURE_2D, shownFrame.texture);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
+    }
+    glBindTexture(GL_TEXTURE_2D, previous);
+    shownFrame.inMemory = false;
+}
+
+const std::vector<uint8_t>& shownFrameInMemory()
+{
+    if (!shownFrame.inMemory && shownFrame.texture != 0)
+    {
+        GLint previous = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+        std::vector<uint8_t> bottomUp(static_cast<size_t>(shownFrame.width) * shownFrame.height * 4);
+        glBindTexture(GL_TEXTURE_2D, shownFrame.texture);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+        glBindTexture(GL_TEXTURE_2D, previous);
+        shownFrame.rgba.resize(bottomUp.size());
+        const size_t row = static_cast<size_t>(shownFrame.width) * 4;
+        for (int line = 0; line < shownFrame.height; ++line)
+        {
+            std::copy_n(bottomUp.data() + (shownFrame.height - 1 - line) * row, row,
+                        shownFrame.rgba.data() + line * row);
+        }
+        shownFrame.inMemory = true;
+    }
+    return shownFrame.rgba;
+}
 
 // The region (x, y, width, height) of the back buffer, origin top left, rows top first, as RGBA.
 std::vector<uint8_t> readBackBuffer(int windowHeight, int x, int y, int width, int height)
@@ -118,9 +177,7 @@ extern "C" void SDL_GL_SwapBuffers(void)
     SDL_Surface* screen = SDL_GetVideoSurface();
     if (captureSwaps && screen != nullptr)
     {
-        shownFrame.width = screen->w;
-        shownFrame.height = screen->h;
-        shownFrame.rgba = readBackBuffer(screen->h, 0, 0, screen->w, screen->h);
+        keepShownFrame(screen->w, screen->h);
     }
     if (realSwapBuffers != nullptr)
     {
@@ -151,6 +208,7 @@ Harness::Harness(const std::string& workDir, const std::map<std::string, std::st
     // queue is short); such a start-up is tried again.
     for (int attempt = 0; attempt < 40; ++attempt)
     {
+        forgetShownFrame();
         result = Core::init("config.ini");
         if (result == 0 || logText().find("Init error: Couldn't open X11 display") == std::string::npos)
         {
@@ -173,6 +231,11 @@ Harness::~Harness()
         saveScreenshot(test != nullptr ? std::string(test->test_suite_name()) + "." + test->name()
                                        : "harness");
     }
+    if (shownFrame.texture != 0 && Core::getDevice() != nullptr)
+    {
+        glDeleteTextures(1, &shownFrame.texture);
+    }
+    forgetShownFrame();
     Core::shutdown();
     if (chdir(previousDir.c_str()) != 0)
     {
@@ -310,17 +373,17 @@ std::vector<uint8_t> readRegion(bool backBuffer, int x, int y, int width, int he
     {
         return readBackBuffer(screen->h, x, y, width, height);
     }
-    if (shownFrame.width != screen->w || shownFrame.height != screen->h)
+    if (shownFrame.texture == 0 || shownFrame.width != screen->w || shownFrame.height != screen->h)
     {
         // Nothing swapped yet: the window is black.
         return std::vector<uint8_t>(static_cast<size_t>(width) * height * 4, 0);
     }
+    const std::vector<uint8_t>& frame = shownFrameInMemory();
     std::vector<uint8_t> region(static_cast<size_t>(width) * height * 4);
     const size_t row = static_cast<size_t>(width) * 4;
     for (int line = 0; line < height; ++line)
     {
-        const uint8_t* from =
-            shownFrame.rgba.data() + ((static_cast<size_t>(y) + line) * shownFrame.width + x) * 4;
+        const uint8_t* from = frame.data() + ((static_cast<size_t>(y) + line) * shownFrame.width + x) * 4;
         std::copy_n(from, row, region.data() + line * row);
     }
     return region;
