@@ -383,3 +383,31 @@ TEST(PlayerTest, CameraFollowsThePlayerInsideTheLevel)
     EXPECT_EQ(0, play.cell().x);
     EXPECT_FLOAT_EQ(0.0f, view->getPosition().x);
 }
+
+TEST(PlayerTest, WalkingAnimationsFaceTheWayThePlayerGoes)
+{
+    PlayLevel play({"##########", "#+O..1x.+#", "#2.p....*#", "#+..b..r.#", "##########"});
+    Harness& h = play.harness;
+    Sprite* sprite = play.player()->getSprite();
+    h.step(100); // past the fade-in
+    h.hold(SDLK_LEFT);
+    h.step(4);
+    EXPECT_EQ(1, sprite->getFlip());
+    EXPECT_LE(sprite->getFrame(), 11);
+    h.releaseAll();
+    h.step(20);
+    EXPECT_EQ(0, sprite->getFrame()); // standing after a sideways step
+    EXPECT_EQ(1, sprite->getFlip());
+    play.level()->getTilemap()->explode(CellPos{7, 2});
+    h.hold(SDLK_DOWN);
+    h.step(6);
+    EXPECT_EQ(0, sprite->getFlip());
+    EXPECT_GE(sprite->getFrame(), 24);
+    EXPECT_LE(sprite->getFrame(), 35);
+    h.saveScreenshot("player-walking-down");
+    h.releaseAll();
+    h.hold(SDLK_UP);
+    h.step(13 + 4);
+    EXPECT_GE(sprite->getFrame(), 12);
+    EXPECT_LE(sprite->getFrame(), 23);
+}
