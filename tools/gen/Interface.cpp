@@ -145,7 +145,7 @@ Image barFill(const Ramp& r, uint32_t seed)
         for (int x = 0; x < 64; ++x)
         {
             const float u = (x + 0.5f) / 57.6f; // 0.9 of the width is shown
-            float t = 0.25f + 0.75f * std::sin(clamp01(u) * kPi) - 0.25f * std::max(0.0f, u - 0.55f);
+            float t = 0.4f + 0.6f * std::sin(clamp01(u) * kPi) - 0.25f * std::max(0.0f, u - 0.55f);
             if (u > 0.2f && u < 0.32f)
                 t += 0.25f;
             t += 0.12f * (y / 230.0f);
