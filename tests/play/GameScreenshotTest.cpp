@@ -33,9 +33,16 @@ TEST(GameScreenshot, PlayShowsTheHudTheTilesAndThePlayer)
     const std::string path = harness.saveScreenshot("game-play");
     ASSERT_FALSE(path.empty());
 
-    // The HUD panel is drawn over the left 254 units; the level's wall corner right of it.
-    EXPECT_NE(harness.pixel(60, 300), 0x000000u);
-    EXPECT_NE(harness.pixel(150 + 32, 32), 0x000000u);
+    auto red = [&](int x, int y) { return (harness.pixel(x, y) >> 16) & 0xff; };
+    auto blue = [&](int x, int y) { return harness.pixel(x, y) & 0xff; };
+    // The blue HUD panel on the left.
+    EXPECT_GT(blue(5, 200), red(5, 200) + 0x10);
+    // The player on its start cell (1, 1), drawn 150 units right of the screen's edge.
+    EXPECT_GT(red(246, 96), 0x70u);
+    // Brown sand at cell (2, 1), the dark background of the empty cell (8, 1).
+    EXPECT_GT(red(310, 100), blue(310, 100) + 0x20);
+    EXPECT_LT(red(700, 100), 0x30u);
+    EXPECT_LT(blue(700, 100), 0x30u);
 }
 
 } // namespace
