@@ -3,13 +3,18 @@
 #include "AudioDriver.h"
 #include "Config.h"
 #include "Core.h"
+#include "Credits.h"
 #include "Device.h"
 #include "Entity_Player.h"
 #include "Exception.h"
 #include "Font.h"
+#include "GameOver.h"
 #include "HashManager.h"
 #include "Level.h"
+#include "LevelStat.h"
+#include "Map.h"
 #include "Menu.h"
+#include "Message.h"
 #include "Texture.h"
 #include "UserManager.h"
 #include "VideoDriver.h"
@@ -108,6 +113,11 @@ void Game::createObjects()
     player->setDashWithControl(Core::getConfig()->get("dash_with_control", 1) != 0);
     userManager = new UserManager();
     menu = new Menu();
+    map = new Map();
+    levelStat = new LevelStat();
+    messageBox = new Message();
+    credits = new Credits();
+    gameOver = new GameOver();
 }
 
 Game::~Game()
@@ -116,10 +126,20 @@ Game::~Game()
     menu = nullptr;
     delete player;
     player = nullptr;
+    delete levelStat;
+    levelStat = nullptr;
+    delete credits;
+    credits = nullptr;
+    delete messageBox;
+    messageBox = nullptr;
+    delete gameOver;
+    gameOver = nullptr;
     delete hashManager;
     hashManager = nullptr;
     delete level;
     level = nullptr;
+    delete map;
+    map = nullptr;
     delete userManager;
     userManager = nullptr;
     levelFiles.clear();
@@ -134,12 +154,15 @@ void Game::setState(uint8_t newState, bool start)
         switch (state)
         {
         case 3:
+            map->start();
             break;
         case 5:
             break;
         case 7:
+            credits->start();
             break;
         case 8:
+            gameOver->start();
             break;
         default:
             break;
@@ -193,16 +216,21 @@ void Game::update()
         level->update();
         break;
     case 3:
+        map->update();
         break;
     case 4:
+        levelStat->update();
         break;
     case 5:
         break;
     case 6:
+        messageBox->update();
         break;
     case 7:
+        credits->update();
         break;
     case 8:
+        gameOver->update();
         break;
     default:
         break;
@@ -228,6 +256,7 @@ void Game::draw()
 
     if (gameFinished)
     {
+        credits->draw();
         if (state == 1)
         {
             menu->draw();
@@ -253,11 +282,29 @@ void Game::draw()
     IntRect scoreBox{180, 22, 1024, 768};
     font1->print(scoreBox, TextAlign{255, 255}, "score: %u", otherLevelsScore + player->getScore());
 
+    // The statistics, game over and message box lie under the panel, the overview over it.
+    if (state == 4)
+    {
+        levelStat->draw();
+    }
+    else if (state == 8)
+    {
+        gameOver->draw();
+    }
+    else if (state == 6)
+    {
+        messageBox->draw();
+    }
+
     drawHud();
 
     if (state == 1)
     {
         menu->draw();
+    }
+    else if (state == 3)
+    {
+        map->draw();
     }
 
     if (fade > 0.0f)
@@ -384,8 +431,10 @@ void Game::levelCompleted()
     levelCompletedFlag = true;
     player->setFrozen(true);
 
+    levelStat->start();
+
     const int32_t current = static_cast<int32_t>(level->getCurrentLevel());
-    const int32_t levelTotal = 0;
+    const int32_t levelTotal = levelStat->getLevelTotal();
     if (userManager->getScore(current) < levelTotal)
     {
         userManager->setScore(current, levelTotal);
