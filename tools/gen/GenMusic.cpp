@@ -312,6 +312,8 @@ class Composer
     {
         const double t0 = bar * barLength();
         const bool fill = bar % 4 == 3;
+        // The third group of four bars thins out to the downbeat, for a breath in the middle.
+        const bool breakdown = tune.loop && tune.bars >= 12 && bar / 4 == 2;
         for (int s = 0; s < 16; ++s)
         {
             auto put = [&](char c, Instrument i)
@@ -319,7 +321,7 @@ class Composer
                 if (c == 'x' || c == 'o')
                     notes.push_back({t0 + s * step, step, 0, c == 'x' ? 1.0f : 0.55f, i});
             };
-            put(tune.style.kick[s], Instrument::Kick);
+            put(breakdown && s != 0 ? '.' : tune.style.kick[s], Instrument::Kick);
             put(fill && s >= 13 ? 'o' : tune.style.snare[s], Instrument::Snare);
             put(tune.style.hat[s], s % 4 == 2 ? Instrument::Shaker : Instrument::Hat);
         }
@@ -633,9 +635,9 @@ std::vector<Tune> tunes()
 
 int main(int argc, char** argv)
 {
-    if (argc != 3)
+    if (argc != 3 && !(argc == 4 && std::strcmp(argv[3], "--notes") == 0))
     {
-        std::fprintf(stderr, "usage: %s <music folder> <tune file name>\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <music folder> <tune file name> [--notes]\n", argv[0]);
         return 2;
     }
     const std::string dir = argv[1], name = argv[2];
@@ -646,6 +648,15 @@ int main(int argc, char** argv)
             continue;
         const Composer composer(t);
         const std::vector<Note> pass = composer.compose();
+        if (argc == 4)
+        {
+            // The score as text, for reviewing a composition without listening to it.
+            for (const Note& n : pass)
+                if (n.inst == Instrument::Lead || n.inst == Instrument::Keys || n.inst == Instrument::Pluck ||
+                    n.inst == Instrument::Bass)
+                    std::printf("%7.3f %5.3f %3d %d\n", n.start, n.length, int(n.pitch), int(n.inst));
+            return 0;
+        }
         const double length = composer.barLength() * t.bars;
         const size_t loopSamples = size_t(length * kRate);
         const double echo = 60.0 / t.bpm * 0.75;
