@@ -37,3 +37,17 @@ TEST(CoreLoop, ACloseRequestEndsTheStepAfterTheEvents)
     EXPECT_EQ(h.swapCount(), swaps);
     EXPECT_NE(h.logText().find("Core: quit signal\n\n"), std::string::npos);
 }
+
+TEST(CoreLoop, AnErrorEscapingAStepIsLoggedAndThePlayGoesOn)
+{
+    Harness h(makeMinimalGameDir());
+    ASSERT_EQ(h.initResult(), 0);
+    h.step();
+    const unsigned int swaps = h.swapCount();
+    throwAtNextSwap("Test: the swap failed");
+    h.step();
+    EXPECT_TRUE(Core::isRunning());
+    EXPECT_NE(h.logText().find("\nCore: error: Test: the swap failed\n"), std::string::npos);
+    h.step();
+    EXPECT_EQ(h.swapCount(), swaps + 2);
+}

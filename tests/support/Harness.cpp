@@ -2,6 +2,7 @@
 
 #include "Core.h"
 #include "Device.h"
+#include "Exception.h"
 #include "Game.h"
 #include "HashFixture.h"
 #include "PngLoader.h"
@@ -88,6 +89,8 @@ ShownFrame shownFrame;
 // Off while Harness::step runs the steps before its last one: nobody can look at those frames.
 bool captureSwaps = true;
 unsigned int swaps = 0;
+std::string swapError;
+bool throwAtSwap = false;
 
 // The GL context is new with every start-up: forget the texture of the previous one.
 void forgetShownFrame()
@@ -174,6 +177,11 @@ extern "C" void SDL_GL_SwapBuffers(void)
     static const SwapBuffers realSwapBuffers =
         reinterpret_cast<SwapBuffers>(dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers"));
     ++swaps;
+    if (throwAtSwap)
+    {
+        throwAtSwap = false;
+        throw new Exception(swapError);
+    }
     SDL_Surface* screen = SDL_GetVideoSurface();
     if (captureSwaps && screen != nullptr)
     {
@@ -437,6 +445,12 @@ std::string Harness::appData() const
 std::string Harness::logText() const
 {
     return readFile(appDataDir + "log.txt");
+}
+
+void throwAtNextSwap(const std::string& message)
+{
+    swapError = message;
+    throwAtSwap = true;
 }
 
 std::string makeWorkDir(const std::map<std::string, std::string>& files, bool withGameData)

@@ -50,6 +50,10 @@ class Harness
     bool readBack;
 };
 
+// Fault injection: the next buffer swap throws new Exception(message) instead of swapping, as an
+// operation of the step that fails would.
+void throwAtNextSwap(const std::string& message);
+
 // A fresh temp working folder holding `files` (relative path -> bytes, parent folders created).
 // With withGameData, textures/, sounds/ and music/ are symlinks into the build's generated data
 // (QUARROW_DATA_DIR). When `files` holds "levels.ini" but no "hashes.ini", a "hashes.ini" for
