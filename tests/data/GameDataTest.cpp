@@ -23,7 +23,7 @@ namespace
 {
 
 const std::string kData = QUARROW_DATA_DIR;
-const std::vector<std::string> kTilesets = {"tileset1", "tileset2", "tileset3"};
+const std::vector<std::string> kTilesets = {"tileset1", "tileset2", "tileset3", "tileset4"};
 
 struct Picture
 {

@@ -319,6 +319,7 @@ int main(int argc, char** argv)
         {"mock: menu and message over the play screen", mockMenu(pics, "tileset1")},
         {"mock: tileset2", mockScreen(pics, "tileset2", false)},
         {"mock: tileset3", mockScreen(pics, "tileset3", false)},
+        {"mock: tileset4", mockScreen(pics, "tileset4", false)},
         {"mock: credits", mockCredits(pics, argv[1])}};
     // First pass lays the entries out in rows; the second draws them.
     struct Entry
