@@ -6,6 +6,7 @@
 #include "Entity_Player.h"
 #include "Game.h"
 #include "Level.h"
+#include "Message.h"
 #include "Sound.h"
 #include "Texture.h"
 #include "Tile.h"
@@ -16,12 +17,6 @@
 #include "View.h"
 
 #include <algorithm>
-
-// The message box comes with the front end; until it exists a cell text is kept, not shown.
-#if __has_include("Message.h")
-#include "Message.h"
-#define QUARROW_HAS_MESSAGE 1
-#endif
 
 Tilemap::Tilemap()
     : outside(nullptr), width(0), height(0), videoDriver(nullptr), background(nullptr), tileset(nullptr),
@@ -246,7 +241,6 @@ void Tilemap::update()
     {
         return;
     }
-#ifdef QUARROW_HAS_MESSAGE
     Message* message = game->getMessage();
     message->start();
     for (const std::string& line : lines)
@@ -255,5 +249,4 @@ void Tilemap::update()
     }
     game->setState(6, true);
     lines.clear();
-#endif
 }

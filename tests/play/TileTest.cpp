@@ -8,6 +8,7 @@
 #include "Entity_Player.h"
 #include "Game.h"
 #include "Level.h"
+#include "Message.h"
 #include "Tile.h"
 #include "Tile_Door.h"
 #include "Tile_Empty.h"
@@ -391,4 +392,41 @@ TEST(TileTest, PlayedLevelShowsItsCellsFromTheTileset)
     EXPECT_EQ(gridColour(0, 0), cellPixel(7, 0));  // beyond the level: wall
     EXPECT_EQ(0x204060u, cellPixel(5, 1));
     EXPECT_EQ(gridColour(0, 0), cellPixel(5, 3)); // below the level: wall
+}
+
+TEST(TileTest, CellTextIsShownOnceWhenThePlayerReachesTheCellCentre)
+{
+    const std::string level = "6 1\ntileset1\nnone.ogg\np.....\n1\n2 0 2\nfirst line\n  second line\n";
+    Harness harness(makeWorkDir({{"levels.ini", "levels/test.txt\n"}, {"levels/test.txt", level}}));
+    ASSERT_EQ(0, harness.initResult()) << harness.logText();
+    Game* game = Core::getGame();
+    game->getLevel()->load(0, "levels/test.txt", false);
+    game->setState(2, false);
+    Tilemap* map = game->getLevel()->getTilemap();
+    ASSERT_EQ(2u, map->getMessages(CellPos{2, 0}).size());
+
+    harness.hold(SDLK_RIGHT);
+    int steps = 0;
+    while (game->getState() == 2 && steps < 60)
+    {
+        harness.step();
+        ++steps;
+    }
+    ASSERT_EQ(6, game->getState());
+    // The 12th frame of the second step lands on the cell's centre.
+    EXPECT_EQ(25, steps);
+    EXPECT_NEAR(2 * 64 + 32, game->getPlayer()->getPosition().x, 1.0f);
+    const std::vector<std::string> expected{"first line", "  second line"};
+    EXPECT_EQ(expected, game->getMessage()->getLines());
+    EXPECT_TRUE(map->getMessages(CellPos{2, 0}).empty());
+
+    // Back on the cell later: nothing more to show.
+    game->setState(2, false);
+    harness.releaseAll();
+    harness.hold(SDLK_LEFT);
+    harness.step(13 * 2);
+    harness.releaseAll();
+    harness.hold(SDLK_RIGHT);
+    harness.step(13 * 2);
+    EXPECT_EQ(2, game->getState());
 }
