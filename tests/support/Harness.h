@@ -20,25 +20,39 @@ class Harness
     // appDataFiles (file name -> bytes, e.g. "config.ini", "users.ini") are written into the fresh
     // application-data folder first.
     explicit Harness(const std::string& workDir, const std::map<std::string, std::string>& appDataFiles = {});
-    ~Harness();                     // Core::shutdown(), then chdir back
-    int initResult() const;         // what Core::init returned
-    unsigned int swapCount() const; // buffer swaps so far in this process
-    void step(int n = 1);           // Core::step() n times
-    void
-    hold(SDLKey key,
-         bool down = true); // held state: SDL_GetKeyState(NULL)[key]; Ctrl/Alt/Shift also set SDL_SetModState
-    void press(SDLKey key, SDLMod mod = KMOD_NONE);    // a press: SDL_KEYDOWN (+ unicode for printable keys)
-                                                       // pushed with SDL_PushEvent; drained by the next step
-    void releaseAll();                                 // every held key up, mod state none
-    void drawFrame();                                  // Game::draw into the cleared back buffer, no swap
-    bool screenshot(const std::string& pngPath) const; // the frame read back -> PNG (libpng)
+    // Core::shutdown(), then chdir back.
+    ~Harness();
+
+    // What Core::init returned.
+    int initResult() const;
+    // Buffer swaps so far in this process.
+    unsigned int swapCount() const;
+    // Core::step() n times.
+    void step(int n = 1);
+
+    // Held state: SDL_GetKeyState(NULL)[key]; Ctrl, Alt and Shift also set SDL_SetModState.
+    void hold(SDLKey key, bool down = true);
+    // A press: SDL_KEYDOWN (with unicode for printable keys) pushed with SDL_PushEvent; drained by
+    // the next step.
+    void press(SDLKey key, SDLMod mod = KMOD_NONE);
+    // Every held key up, modifier state none.
+    void releaseAll();
+
+    // Game::draw into the cleared back buffer, without swapping.
+    void drawFrame();
+    // The frame read back, written as a PNG.
+    bool screenshot(const std::string& pngPath) const;
     // Saves a screenshot as <build>/screenshots/<name>.png and returns that path ("" on failure).
     // With QUARROW_SCREENSHOTS set in the environment, every Harness saves its last frame this
     // way when it ends, named after the running test (e.g. QUARROW_SCREENSHOTS=1 ./test.sh -R Menu).
     std::string saveScreenshot(const std::string& name) const;
-    uint32_t pixel(int x, int y) const; // 0xRRGGBB at window pixel (x, y), origin top left
-    std::string appData() const;        // "<xdg>/vormel/Quarrow/"
-    std::string logText() const;        // contents of appData() + "log.txt"
+    // 0xRRGGBB at window pixel (x, y), origin top left.
+    uint32_t pixel(int x, int y) const;
+
+    // "<xdg>/vormel/Quarrow/".
+    std::string appData() const;
+    // The contents of appData() + "log.txt".
+    std::string logText() const;
 
   private:
     void applyHeld();
