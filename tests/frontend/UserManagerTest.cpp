@@ -265,3 +265,40 @@ TEST(UserManager, ProfileThatCannotBeCreatedFromTheMenuKeepsTheGameRunning)
     harness.step(3);
     EXPECT_TRUE(Core::isRunning());
 }
+
+TEST(UserManager, DamagedProfilesWithMatchingHashesReadWhatTheyCan)
+{
+    Harness harness(workDirWithLevels(3));
+    ASSERT_EQ(harness.initResult(), 0);
+    UserManager* users = profiles();
+    const std::string profile = harness.appData() + "user_Zed.ini";
+    const struct
+    {
+        std::string contents;
+        int32_t reached;
+        int32_t scores[3];
+    } cases[] = {
+        {"", 0, {0, 0, 0}},
+        {"2\n", 2, {0, 0, 0}},
+        {"1\n5\nzz\n7\n", 1, {5, 0, 0}},
+        {"99999999999999999999\n4\n", 0, {0, 0, 0}},
+        {"-3\n-1\n", 0, {-1, 0, 0}},
+        {std::string("\x00\xff\x01\n\r\n", 6), 0, {0, 0, 0}},
+        {"1\r\n2\r\n3\r\n4\r\n5\r\n", 1, {2, 3, 4}},
+    };
+    for (const auto& c : cases)
+    {
+        users->setReachedLevel(0);
+        writeFile(profile, c.contents);
+        Core::getGame()->getHashManager()->updateHash(profile);
+        users->loadUser("Zed");
+        ASSERT_TRUE(Core::isRunning());
+        EXPECT_EQ(users->getReachedLevel(), c.reached) << c.contents;
+        for (int i = 0; i < 3; i++)
+        {
+            EXPECT_EQ(users->getScore(i), c.scores[i]) << c.contents << " level " << i;
+        }
+    }
+    EXPECT_EQ(users->getScore(3), 0); // outside the list
+    EXPECT_EQ(users->getScore(-1), 0);
+}

@@ -168,3 +168,13 @@ TEST(HashManager, CorruptedLevelIsStillLoadedAndEndsTheProgramAfterwards)
     EXPECT_EQ(Core::getGame()->getLevel()->getCurrentLevel(), 1);
     EXPECT_FALSE(Core::isRunning());
 }
+
+TEST(HashManager, BinaryTableListsNothingUsable)
+{
+    std::map<std::string, std::string> files = twoLevels();
+    files["hashes.ini"] = std::string("\x00\t\xff\r\r\n\x01\x02\tlevels.ini\x00xyz\n\t\t\n", 27);
+    Harness harness(makeWorkDir(files));
+    EXPECT_EQ(harness.initResult(), 0);
+    EXPECT_NE(harness.logText().find("HashManager: levels.ini is corrupted"), std::string::npos);
+    EXPECT_FALSE(Core::isRunning());
+}
