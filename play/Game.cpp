@@ -10,6 +10,7 @@
 #include "Font.h"
 #include "GameOver.h"
 #include "HashManager.h"
+#include "Highscore.h"
 #include "Level.h"
 #include "LevelStat.h"
 #include "Map.h"
@@ -117,6 +118,7 @@ void Game::createObjects()
     levelStat = new LevelStat();
     messageBox = new Message();
     credits = new Credits();
+    highscore = new Highscore();
     gameOver = new GameOver();
 }
 
@@ -132,6 +134,8 @@ Game::~Game()
     credits = nullptr;
     delete messageBox;
     messageBox = nullptr;
+    delete highscore;
+    highscore = nullptr;
     delete gameOver;
     gameOver = nullptr;
     delete hashManager;
@@ -157,6 +161,7 @@ void Game::setState(uint8_t newState, bool start)
             map->start();
             break;
         case 5:
+            highscore->start();
             break;
         case 7:
             credits->start();
@@ -222,6 +227,7 @@ void Game::update()
         levelStat->update();
         break;
     case 5:
+        highscore->update();
         break;
     case 6:
         messageBox->update();
@@ -260,6 +266,10 @@ void Game::draw()
         if (state == 1)
         {
             menu->draw();
+        }
+        else if (state == 5)
+        {
+            highscore->draw();
         }
         return;
     }
@@ -305,6 +315,10 @@ void Game::draw()
     else if (state == 3)
     {
         map->draw();
+    }
+    else if (state == 5)
+    {
+        highscore->draw();
     }
 
     if (fade > 0.0f)

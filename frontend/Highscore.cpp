@@ -1,0 +1,355 @@
+#include "Highscore.h"
+
+#include "AudioDriver.h"
+#include "Core.h"
+#include "Crypt.h"
+#include "Device.h"
+#include "Entity_Player.h"
+#include "Font.h"
+#include "Game.h"
+#include "HighscoreEntry.h"
+#include "Level.h"
+#include "Menu.h"
+#include "Sound.h"
+#include "UserManager.h"
+#include "VideoDriver.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <curl/curl.h>
+#include <sstream>
+
+namespace
+{
+const int KEY_ENTER = 13;
+const int KEY_ESCAPE = 27;
+
+// A dead server must not freeze the game: the transfer gives up and the connection-error screen
+// lets the player go on.
+const long CONNECT_TIMEOUT_MS = 10000;
+const long TOTAL_TIMEOUT_MS = 20000;
+
+enum ModalScreen
+{
+    screenServerError = 0,
+    screenSubmitted = 1,
+    screenConnectionError = 2
+};
+
+// The total time-out; QUARROW_HIGHSCORE_TIMEOUT_MS shortens it so tests of a silent server stay quick.
+long totalTimeoutMs()
+{
+    const char* value = std::getenv("QUARROW_HIGHSCORE_TIMEOUT_MS");
+    if (value != nullptr)
+    {
+        char* end = nullptr;
+        const long ms = std::strtol(value, &end, 10);
+        if (end != value && *end == '\0' && ms > 0 && ms < TOTAL_TIMEOUT_MS)
+        {
+            return ms;
+        }
+    }
+    return TOTAL_TIMEOUT_MS;
+}
+
+void printCentred(Font* font, IntRect box, const std::string& text)
+{
+    font->print(box, TextAlign{0, 0}, "%s", text.c_str());
+}
+} // namespace
+
+std::string Highscore::response;
+
+Highscore::Highscore()
+    : lastFrameTicks(0), font1(nullptr), font2(nullptr), font3(nullptr), buttonTexture(nullptr), phase(0.0f),
+      videoDriver(nullptr), device(nullptr), enterSound(nullptr)
+{
+    device = Core::getDevice();
+    videoDriver = device->getVideoDriver();
+    enterSound = Core::getAudioDriver()->getSound("sounds/menu_enter.wav");
+    font1 = videoDriver->getFont("textures/font1.png");
+    font2 = videoDriver->getFont("textures/font2.png");
+    font3 = videoDriver->getFont("textures/font3.png");
+    buttonTexture = videoDriver->getTexture("textures/button-bg.png", true);
+}
+
+Highscore::~Highscore()
+{
+    clearEntries();
+}
+
+std::string Highscore::serverAddress()
+{
+    const char* host = std::getenv("QUARROW_HIGHSCORE_HOST");
+    if (host == nullptr || *host == '\0')
+    {
+        host = QUARROW_DEFAULT_HIGHSCORE_HOST;
+    }
+    return std::string("http://") + host;
+}
+
+void Highscore::clearEntries()
+{
+    for (HighscoreEntry* entry : entries)
+    {
+        delete entry;
+    }
+    entries.clear();
+}
+
+size_t Highscore::writeCallback(char* data, size_t size, size_t count, void* /*user*/)
+{
+    const size_t bytes = size * count;
+    response.append(data, bytes);
+    return bytes;
+}
+
+bool Highscore::httpGet(const std::string& url)
+{
+    CURL* curl = curl_easy_init();
+    if (curl == nullptr)
+    {
+        showConnectionError();
+        return false;
+    }
+    const long totalMs = totalTimeoutMs();
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Highscore::writeCallback);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                     totalMs < CONNECT_TIMEOUT_MS ? totalMs : CONNECT_TIMEOUT_MS);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, totalMs);
+    response.clear();
+    const CURLcode result = curl_easy_perform(curl);
+    curl_easy_cleanup(curl);
+    if (result != CURLE_OK)
+    {
+        showConnectionError();
+        return false;
+    }
+    return true;
+}
+
+void Highscore::start()
+{
+    Game* game = Core::getGame();
+    clearEntries();
+    showConnecting();
+    if (!httpGet(serverAddress() + "/api/highscore/?app_id=1"))
+    {
+        game->setState(1, true);
+        return;
+    }
+    // An empty answer is as much a refusal as "!" with no text.
+    if (response.empty() || response[0] == '!')
+    {
+        showServerError(response.empty() ? std::string() : response.substr(1));
+        game->setState(1, true);
+        return;
+    }
+    readTable();
+}
+
+// A count line, then rows of name, tab and score. Each pass skips one line end, so the count
+// line is passed over before the first row. A first line that is no number shows no rows.
+void Highscore::readTable()
+{
+    int count = 0;
+    if (std::sscanf(response.c_str(), "%d", &count) != 1)
+    {
+        count = 0;
+    }
+    std::string rest = response;
+    while (static_cast<int>(entries.size()) < count)
+    {
+        const size_t lineEnd = rest.find('\n');
+        if (lineEnd == std::string::npos)
+        {
+            break;
+        }
+        rest = rest.substr(lineEnd + 1);
+        const size_t tab = rest.find('\t');
+        if (tab == std::string::npos)
+        {
+            break;
+        }
+        HighscoreEntry* entry = new HighscoreEntry{rest.substr(0, tab), 0};
+        if (std::sscanf(rest.c_str() + tab + 1, "%d", &entry->score) != 1)
+        {
+            entry->score = 0;
+        }
+        entries.push_back(entry);
+    }
+}
+
+void Highscore::submit()
+{
+    showConnecting();
+
+    Game* game = Core::getGame();
+    const std::string name = game->getUserManager()->getUserName();
+    const int32_t others =
+        game->getUserManager()->getTotalScore(static_cast<int32_t>(game->getLevel()->getCurrentLevel()));
+    const uint16_t current = game->getPlayer()->getScore();
+    // Wraps rather than overflows on absurd totals.
+    const int32_t score = static_cast<int32_t>(static_cast<uint32_t>(others) + current);
+
+    std::ostringstream scoreText;
+    scoreText << score;
+    const std::string hash = Crypt::md5(std::string(cryptSalt) + name + scoreText.str());
+    const std::string url = serverAddress() + "/api/highscore/?action=submit&app_id=1&name=" + name +
+                            "&score=" + scoreText.str() + "&hash=" + hash;
+    if (!httpGet(url))
+    {
+        return;
+    }
+    if (response.empty() || response[0] == '!')
+    {
+        showServerError(response.empty() ? std::string() : response.substr(1));
+    }
+    else
+    {
+        showSubmitted("you are the # " + response + " on the highscore");
+    }
+}
+
+void Highscore::update()
+{
+    phase += 0.003f;
+    if (device->wasKeyPressed(KEY_ENTER) || device->wasKeyPressed(KEY_ESCAPE))
+    {
+        Core::getGame()->setState(1, true);
+        Core::getGame()->getMenu()->startTransition();
+    }
+}
+
+void Highscore::draw()
+{
+    videoDriver->setColor(0.0f, 0.0f, 0.0f, 0.85f);
+    videoDriver->drawTexture(nullptr, Rect{0.0f, 0.0f, 1024.0f, 768.0f});
+    videoDriver->setColor(1.0f, 1.0f, 1.0f, 1.0f);
+
+    videoDriver->pushMatrix();
+    Vec2 titlePosition{512.0f, 90.0f};
+    videoDriver->translate(titlePosition);
+    videoDriver->scale(Vec2{1.5f, 1.5f});
+    IntRect titleBox{-512, -20, 512, 20};
+    font1->print(titleBox, TextAlign{0, 0}, "highscore");
+    videoDriver->popMatrix();
+
+    float y = 0.0f;
+    for (const HighscoreEntry* entry : entries)
+    {
+        videoDriver->setColor(1.0f, 1.0f, 1.0f, 0.15f);
+        videoDriver->drawTexture(nullptr, Rect{200.0f, 150.0f + y, 824.0f, 191.0f + y});
+        videoDriver->setColor(1.0f, 1.0f, 1.0f, 1.0f);
+        const int32_t top = static_cast<int32_t>(150.0f + y);
+        const int32_t bottom = static_cast<int32_t>(191.0f + y);
+        IntRect nameBox{220, top, 804, bottom};
+        font3->print(nameBox, TextAlign{255, 0}, "%s", entry->name.c_str());
+        IntRect scoreBox{220, top, 804, bottom};
+        font3->print(scoreBox, TextAlign{1, 0}, "%d", entry->score);
+        y += 45.0f;
+    }
+
+    drawOkButton(Vec2{512.0f, 670.0f});
+}
+
+void Highscore::drawOkButton(const Vec2& centre)
+{
+    const float s = 1.1f + std::sin(phase / 3.14 * 180.0) / 40.0;
+    videoDriver->pushMatrix();
+    Vec2 position = centre;
+    videoDriver->translate(position);
+    videoDriver->drawTexture(buttonTexture, Rect{-149.0f, -37.0f, 149.0f, 37.0f});
+    videoDriver->scale(Vec2{s, s});
+    IntRect box{-149, -37, 149, 37};
+    font1->print(box, TextAlign{0, 0}, "ok");
+    videoDriver->popMatrix();
+}
+
+// One frame that stays on screen while the blocking transfer runs.
+void Highscore::showConnecting()
+{
+    Core::getGame()->draw();
+    videoDriver->setColor(0.0f, 0.0f, 0.0f, 0.9f);
+    videoDriver->drawTexture(nullptr, Rect{0.0f, 0.0f, 1024.0f, 768.0f});
+    videoDriver->setColor(1.0f, 1.0f, 1.0f, 1.0f);
+    printCentred(font1, IntRect{0, 0, 1024, 768}, "connecting...");
+    device->swapBuffers();
+}
+
+void Highscore::showServerError(const std::string& text)
+{
+    runModal(screenServerError, text);
+}
+
+void Highscore::showSubmitted(const std::string& text)
+{
+    runModal(screenSubmitted, text);
+}
+
+void Highscore::showConnectionError()
+{
+    runModal(screenConnectionError, std::string());
+}
+
+// Takes the place of the main loop until the player closes the screen or the program is asked to end.
+void Highscore::runModal(int screen, const std::string& text)
+{
+    for (;;)
+    {
+        if (device->wasKeyPressed(KEY_ENTER) || device->wasKeyPressed(KEY_ESCAPE) || !Core::isRunning())
+        {
+            enterSound->play();
+            return;
+        }
+        if (!beginModalFrame())
+        {
+            continue;
+        }
+        switch (screen)
+        {
+        case screenServerError:
+            printCentred(font1, IntRect{0, 340, 1024, 370}, "server error");
+            printCentred(font2, IntRect{0, 370, 1024, 400}, text);
+            drawOkButton(Vec2{512.0f, 470.0f});
+            break;
+        case screenSubmitted:
+            printCentred(font1, IntRect{0, 340, 1024, 370}, "score submitted");
+            printCentred(font2, IntRect{0, 370, 1024, 400}, text);
+            drawOkButton(Vec2{512.0f, 470.0f});
+            break;
+        default:
+            printCentred(font1, IntRect{0, 280, 1024, 310}, "quarrow couldn't connect to the internet");
+            printCentred(font2, IntRect{0, 340, 1024, 370}, "please check your internet connection");
+            printCentred(font2, IntRect{0, 370, 1024, 400}, "and your firewall settings!");
+            drawOkButton(Vec2{512.0f, 500.0f});
+            break;
+        }
+        pumpFrame();
+    }
+}
+
+bool Highscore::beginModalFrame()
+{
+    const uint32_t now = device->getTicks();
+    if (now < lastFrameTicks + 16)
+    {
+        return false;
+    }
+    lastFrameTicks = now;
+    Core::getGame()->draw();
+    phase += 0.003f;
+    videoDriver->setColor(0.0f, 0.0f, 0.0f, 0.9f);
+    videoDriver->drawTexture(nullptr, Rect{0.0f, 0.0f, 1024.0f, 768.0f});
+    videoDriver->setColor(1.0f, 1.0f, 1.0f, 1.0f);
+    return true;
+}
+
+void Highscore::pumpFrame()
+{
+    Core::getAudioDriver()->update();
+    device->processEvents();
+    device->swapBuffers();
+}
