@@ -169,34 +169,74 @@ TEST(MenuLevels, EscapeAfterTheLastLevelReturnsToTheRunningCredits)
     EXPECT_TRUE(game->isGameFinished());
 }
 
-// A level started from a difficulty page is completed: the rebuild deletes that page, and the
-// menu reopened from the high-score screen must show the levels page, not the deleted one.
+namespace
+{
+
+// Walks right onto the open exit of the fixture level and through its statistics screen.
+void completeAndGoOn(Harness& h)
+{
+    Game* game = Core::getGame();
+    h.hold(SDLK_RIGHT);
+    for (int i = 0; i < 200 && game->getState() != 4; ++i)
+        h.step();
+    h.releaseAll();
+    ASSERT_EQ(game->getState(), 4);
+    key(h, SDLK_RETURN); // skip the counting
+    h.step(3);
+    key(h, SDLK_RETURN); // "next level"
+}
+
+} // namespace
+
+// A level started from a difficulty page is completed and unlocks the next: the rebuild deletes
+// that page. Playing on to the end, the credits hand back to the menu without picking a page, so
+// the menu must be on a live page then.
 TEST(MenuLevels, CompletedLevelNeverLeavesTheMenuOnADeletedPage)
 {
     Harness h(makeWorkDir(menuLevelFiles()));
     ASSERT_EQ(h.initResult(), 0);
     Game* game = Core::getGame();
-    createProfile(h, "ann");
+    UserManager* users = game->getUserManager();
+    users->createUser("ann");
+    users->loadUser("ann");
+    users->setReachedLevel(3);
+    users->saveUser();
+    menu()->buildLoadMenu();
+    menu()->buildLevelMenus();
+
+    key(h, SDLK_DOWN); // "load game"
     key(h, SDLK_RETURN);
-    ASSERT_EQ(pageId(), "levels_tutor");
+    key(h, SDLK_RETURN); // "ann": starts level 3 and opens "select level"
+    ASSERT_EQ(game->getState(), 2);
+    key(h, SDLK_ESCAPE);
+    key(h, SDLK_UP); // "select level"
+    ASSERT_EQ(selectedId(), "select");
+    key(h, SDLK_RETURN);
+    key(h, SDLK_RETURN); // tutorial levels
+    key(h, SDLK_DOWN);
+    ASSERT_EQ(selectedId(), "level_3");
     key(h, SDLK_RETURN);
     ASSERT_EQ(game->getState(), 2);
-    h.step(3);
+    ASSERT_EQ(pageId(), "levels_tutor");
 
-    game->levelCompleted(); // raises the reached level and rebuilds the level pages
-    EXPECT_EQ(game->getUserManager()->getReachedLevel(), 1);
-    h.step(3);
-    // What the high-score screen and the credits do when they hand back to the menu.
-    menu()->startTransition();
-    game->setState(1, true);
+    completeAndGoOn(h); // level 3 done: level 4 unlocked, the level pages rebuilt
+    EXPECT_EQ(users->getReachedLevel(), 4);
+    EXPECT_EQ(pageId(), "levels");
+    ASSERT_EQ(game->getLevel()->getCurrentLevel(), 4);
+    completeAndGoOn(h); // the last level: on to the credits
+    ASSERT_EQ(game->getState(), 7);
+    h.step(10);
+
+    key(h, SDLK_ESCAPE); // the credits open the menu where it was left
+    ASSERT_EQ(game->getState(), 1);
     h.step(3);
     h.drawFrame();
     EXPECT_EQ(pageId(), "levels");
-    EXPECT_FALSE(page()->getChild(1)->isDisabled()) << "easy is open now";
-    key(h, SDLK_DOWN);
-    EXPECT_EQ(selectedId(), "levels_easy");
-    key(h, SDLK_RETURN);
-    expectRows(page(), {{"level_1", false}, {"levels_easy_sep", true}, {"levels_easy_back", false}});
+    EXPECT_FALSE(page()->getChild(3)->isDisabled()) << "hard is open now";
+    key(h, SDLK_RETURN); // the tutorial page, rebuilt
+    expectRows(
+        page(),
+        {{"level_0", false}, {"level_3", false}, {"levels_tutor_sep", true}, {"levels_tutor_back", false}});
 }
 
 TEST(MenuLevels, LoadingAProfileStartsItsHighestLevel)
