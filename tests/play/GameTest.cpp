@@ -51,6 +51,7 @@ TEST(Game, LevelNameFromFile)
 
 struct LevelList
 {
+    const char* name;
     const char* text;
     std::vector<std::string> files;
 };
@@ -71,13 +72,23 @@ TEST_P(GameLevelList, ReadsWordsLongerThanTwoCharacters)
     EXPECT_EQ(Core::getGame()->getLevelCount(), static_cast<int32_t>(GetParam().files.size()));
 }
 
+// Names the case in test listings.
+void PrintTo(const LevelList& list, std::ostream* out)
+{
+    *out << list.name;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Game, GameLevelList,
     ::testing::Values(
-        LevelList{"levels/a.txt\nlevels/b.txt\n", {"levels/a.txt", "levels/b.txt"}},
-        LevelList{"levels/a.txt\nlevels/b.txt", {"levels/a.txt", "levels/b.txt"}},
-        LevelList{"levels/a.txt\r\nab\r\nx\r\n\r\nlevels/b.txt\r\n", {"levels/a.txt", "levels/b.txt"}},
-        LevelList{"  levels/a.txt\tabc levels/b.txt  \n\n", {"levels/a.txt", "abc", "levels/b.txt"}}));
+        LevelList{"TrailingLineEnd", "levels/a.txt\nlevels/b.txt\n", {"levels/a.txt", "levels/b.txt"}},
+        LevelList{"NoLastLineEnd", "levels/a.txt\nlevels/b.txt", {"levels/a.txt", "levels/b.txt"}},
+        LevelList{"CrLfAndShortWords",
+                  "levels/a.txt\r\nab\r\nx\r\n\r\nlevels/b.txt\r\n",
+                  {"levels/a.txt", "levels/b.txt"}},
+        LevelList{"BlanksAndTabs",
+                  "  levels/a.txt\tabc levels/b.txt  \n\n",
+                  {"levels/a.txt", "abc", "levels/b.txt"}}));
 
 TEST(Game, ALevelListWithoutLevelsStopsTheStartCleanly)
 {
