@@ -4,6 +4,9 @@
 #include "Exception.h"
 #include "Harness.h"
 #include "Level.h"
+#include "LevelStat.h"
+#include "TestEnv.h"
+#include "UserManager.h"
 
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
@@ -272,6 +275,46 @@ TEST(Game, AFirstLevelThatCannotBeLoadedIsReportedOnTheStandardOutputAndTheMenuR
     EXPECT_FALSE(Core::getGame()->isLevelCompleted());
     harness.step(3);
     EXPECT_EQ(Core::getGame()->getState(), 1);
+}
+
+} // namespace
+
+namespace
+{
+
+TEST(Game, CompletingALevelKeepsTheBetterScoreUnlocksTheNextLevelAndSaves)
+{
+    Harness harness(makeWorkDir({{"levels.ini", "levels/easy/one.txt levels/easy/two.txt\n"},
+                                 {"levels/easy/one.txt", boxLevel},
+                                 {"levels/easy/two.txt", boxLevel}}));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    UserManager* users = game->getUserManager();
+    users->createUser("ann");
+    users->loadUser("ann");
+    users->setScore(1, 30000);
+    const std::string profile = harness.appData() + "user_ann.ini";
+
+    game->initLevel(0);
+    game->setState(2, true);
+    harness.step();
+    game->levelCompleted();
+    const int32_t total = game->getLevelStat()->getLevelTotal();
+    EXPECT_GT(total, 0);
+    EXPECT_EQ(users->getScore(0), total);
+    EXPECT_EQ(users->getReachedLevel(), 1);
+    EXPECT_EQ(readFile(profile), "1\n" + std::to_string(total) + "\n30000\n");
+
+    // The last level: the reached level stays, the higher stored score stays, the file is written.
+    users->setScore(0, total + 1);
+    game->initLevel(1);
+    game->setState(2, true);
+    harness.step();
+    game->levelCompleted();
+    EXPECT_EQ(game->getState(), 4);
+    EXPECT_EQ(users->getReachedLevel(), 1);
+    EXPECT_EQ(users->getScore(1), 30000);
+    EXPECT_EQ(readFile(profile), "1\n" + std::to_string(total + 1) + "\n30000\n");
 }
 
 } // namespace
