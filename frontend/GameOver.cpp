@@ -5,14 +5,10 @@
 #include "Device.h"
 #include "Font.h"
 #include "Game.h"
+#include "Highscore.h"
 #include "Level.h"
 #include "Sound.h"
 #include "VideoDriver.h"
-
-#if __has_include("Highscore.h")
-#include "Highscore.h"
-#define QUARROW_HAS_HIGHSCORE 1
-#endif
 
 #include <cmath>
 
@@ -88,11 +84,10 @@ void GameOver::update()
             game->initLevel(static_cast<int32_t>(game->getLevel()->getCurrentLevel()));
             game->setState(2, true);
         }
-        else if (game->getHighscore() != nullptr)
+        else
         {
-#ifdef QUARROW_HAS_HIGHSCORE
+            // Returns once its own message screen is closed; this screen stays.
             game->getHighscore()->submit();
-#endif
         }
     }
 

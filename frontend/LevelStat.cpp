@@ -7,17 +7,13 @@
 #include "Entity_Player.h"
 #include "Font.h"
 #include "Game.h"
+#include "Highscore.h"
 #include "Level.h"
 #include "Sound.h"
 #include "Sprite.h"
 #include "Texture.h"
 #include "UserManager.h"
 #include "VideoDriver.h"
-
-#if __has_include("Highscore.h")
-#include "Highscore.h"
-#define QUARROW_HAS_HIGHSCORE 1
-#endif
 
 #include <cmath>
 #include <cstdlib>
@@ -285,12 +281,10 @@ void LevelStat::chooseButtons()
             game->nextLevel();
             game->setState(game->isGameFinished() ? 7 : 2, true);
         }
-        else if (game->getHighscore() != nullptr)
+        else
         {
-#ifdef QUARROW_HAS_HIGHSCORE
             // Returns once its own message screen is closed; this screen stays.
             game->getHighscore()->submit();
-#endif
         }
     }
 }

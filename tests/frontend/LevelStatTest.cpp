@@ -1,0 +1,286 @@
+// The level statistics: the chain of lines, counting in tens with its sounds and pauses, the
+// apple meter drained, the skip with Enter, the buttons, and the credits after the last level.
+#include "LevelStat.h"
+#include "AudioDriver.h"
+#include "Core.h"
+#include "Credits.h"
+#include "Entity_Apple.h"
+#include "Entity_Diamond.h"
+#include "Entity_Player.h"
+#include "Game.h"
+#include "Harness.h"
+#include "Level.h"
+#include "Sound.h"
+
+#include <SDL/SDL_mixer.h>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace
+{
+
+const char* const LEVEL = "7 3\ntileset1\nm.ogg\n#######\n#p...x#\n#######\n0\n";
+
+// The mixer chunk a cached sound plays: started once, read from its channel, stopped again.
+Mix_Chunk* chunkOf(const std::string& file)
+{
+    Mix_HaltChannel(-1);
+    Core::getAudioDriver()->getSound(file)->play();
+    Mix_Chunk* chunk = nullptr;
+    for (int i = 0; i < AudioDriver::CHANNEL_COUNT && chunk == nullptr; ++i)
+    {
+        if (Mix_Playing(i))
+        {
+            chunk = Mix_GetChunk(i);
+        }
+    }
+    Mix_HaltChannel(-1);
+    return chunk;
+}
+
+int playingCount(Mix_Chunk* chunk)
+{
+    int count = 0;
+    for (int i = 0; i < AudioDriver::CHANNEL_COUNT; ++i)
+    {
+        count += (Mix_Playing(i) && Mix_GetChunk(i) == chunk) ? 1 : 0;
+    }
+    return count;
+}
+
+// What one step of the screen showed and sounded.
+struct Frame
+{
+    int stepSounds;
+    int enterSounds;
+    int32_t counts[4]; // diamond, apple, thing, kill
+    uint16_t meter;
+};
+
+struct Statistics
+{
+    Harness harness;
+    Game* game;
+    LevelStat* stat;
+    Entity_Player* player;
+    Mix_Chunk* stepChunk;
+    Mix_Chunk* enterChunk;
+
+    explicit Statistics(int firstLevel = 0)
+        : harness(makeWorkDir({{"levels.ini", "levels/easy/one.txt\nlevels/easy/two.txt\n"},
+                               {"levels/easy/one.txt", LEVEL},
+                               {"levels/easy/two.txt", LEVEL},
+                               {"credits.txt", "QUARROW\n\nmade by\nthe quarrow team\n"}})),
+          game(Core::getGame()), stat(game->getLevelStat()), player(game->getPlayer()), stepChunk(nullptr),
+          enterChunk(nullptr)
+    {
+        game->initLevel(firstLevel);
+        game->setState(2, true);
+        harness.step();
+        stepChunk = chunkOf("sounds/menu_step.wav");
+        enterChunk = chunkOf("sounds/menu_enter.wav");
+    }
+
+    // The player's counters as a finished level leaves them.
+    void collect(int diamonds, int apples, int meter)
+    {
+        for (int i = 0; i < diamonds; ++i)
+        {
+            Entity_Diamond diamond;
+            player->collect(&diamond);
+        }
+        for (int i = 0; i < apples; ++i)
+        {
+            Entity_Apple apple;
+            player->collect(&apple);
+        }
+        while (player->getApples() > meter)
+        {
+            player->drainApples();
+        }
+        ASSERT_EQ(player->getApples(), meter);
+    }
+
+    Frame step()
+    {
+        harness.step();
+        Frame frame{
+            playingCount(stepChunk),
+            playingCount(enterChunk),
+            {stat->getDiamondCount(), stat->getAppleCount(), stat->getThingCount(), stat->getKillCount()},
+            player->getApples()};
+        Mix_HaltChannel(-1);
+        return frame;
+    }
+
+    std::vector<Frame> run(int frames)
+    {
+        std::vector<Frame> out;
+        for (int i = 0; i < frames; ++i)
+        {
+            out.push_back(step());
+        }
+        return out;
+    }
+
+    bool finished() const { return stat->getKillCount() == stat->getKillTarget() && stat->getPause() == 0; }
+};
+
+std::vector<int> framesWith(const std::vector<Frame>& frames, int Frame::*sounds)
+{
+    std::vector<int> at;
+    for (size_t i = 0; i < frames.size(); ++i)
+    {
+        for (int n = 0; n < frames[i].*sounds; ++n)
+        {
+            at.push_back(static_cast<int>(i));
+        }
+    }
+    return at;
+}
+
+TEST(LevelStat, AnEmptyLevelEndsThreeZeroLinesWithTheEnterSoundAndAPauseEach)
+{
+    Statistics s;
+    s.collect(0, 0, 0);
+    s.game->levelCompleted();
+    EXPECT_EQ(s.game->getState(), 4);
+    EXPECT_EQ(s.stat->getLevelTotal(), 0);
+    EXPECT_EQ(s.stat->getDiamondCount(), 0) << "the diamond line is complete at once";
+    EXPECT_EQ(s.stat->getAppleCount(), -1);
+
+    const std::vector<Frame> frames = s.run(260);
+    // Heading in after 33 frames; each line starts when the one above is at 0.76 (its 19th step)
+    // and is in after 25: the kill line is in at frame 33 + 3 * 18 + 25 = 112 (index 111).
+    const std::vector<int> enters = framesWith(frames, &Frame::enterSounds);
+    EXPECT_EQ(enters, (std::vector<int>{111, 141, 171, 200}));
+    EXPECT_TRUE(framesWith(frames, &Frame::stepSounds).empty());
+    EXPECT_EQ(frames[110].counts[1], -1);
+    EXPECT_EQ(frames[111].counts[1], 0);
+    EXPECT_EQ(frames[140].counts[2], -1);
+    EXPECT_EQ(frames[141].counts[2], 0);
+    EXPECT_EQ(frames[171].counts[3], 0);
+    EXPECT_TRUE(s.finished());
+    EXPECT_EQ(s.stat->getTotal(), 0);
+    EXPECT_EQ(s.stat->getSelection(), 1);
+    EXPECT_EQ(s.game->getState(), 4);
+    s.harness.drawFrame();
+    s.harness.saveScreenshot("levelstat_empty_level_end");
+}
+
+TEST(LevelStat, ThreeDiamondsCountInTensToSeventyFiveWithTheStepSoundAtFifty)
+{
+    Statistics s;
+    s.collect(3, 0, 0);
+    s.game->levelCompleted();
+    EXPECT_EQ(s.stat->getDiamondTarget(), 75);
+    EXPECT_EQ(s.stat->getLevelTotal(), 75);
+
+    const std::vector<Frame> frames = s.run(130);
+    std::vector<int32_t> shown;
+    for (const Frame& f : frames)
+    {
+        if (shown.empty() || shown.back() != f.counts[0])
+        {
+            shown.push_back(f.counts[0]);
+        }
+    }
+    EXPECT_EQ(shown, (std::vector<int32_t>{0, 10, 20, 30, 40, 50, 60, 70, 75}));
+    const std::vector<int> steps = framesWith(frames, &Frame::stepSounds);
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_EQ(frames[steps[0]].counts[0], 50);
+    const std::vector<int> enters = framesWith(frames, &Frame::enterSounds);
+    ASSERT_FALSE(enters.empty());
+    EXPECT_EQ(frames[enters[0]].counts[0], 75);
+    EXPECT_EQ(enters[0], 111 + 7);
+
+    s.harness.drawFrame();
+    s.harness.saveScreenshot("levelstat_diamonds_counted");
+}
+
+TEST(LevelStat, ApplesPastTheCollectedOnesDrainTheMeterToNothing)
+{
+    Statistics s;
+    s.collect(0, 2, 30);
+    s.game->levelCompleted();
+    EXPECT_EQ(s.stat->getAppleTarget(), 100);
+
+    const std::vector<Frame> frames = s.run(140);
+    int32_t lastCount = -1;
+    for (const Frame& f : frames)
+    {
+        const int32_t count = f.counts[1];
+        if (count != lastCount && count > 0)
+        {
+            // 40 points come from the two apples; each 10 beyond takes 5 units of the meter.
+            const int expected = count <= 40 ? 30 : 30 - (count - 40) / 2;
+            EXPECT_EQ(f.meter, expected) << "at " << count;
+        }
+        lastCount = count;
+    }
+    EXPECT_EQ(lastCount, 100);
+    EXPECT_EQ(frames.back().meter, 0);
+}
+
+TEST(LevelStat, EnterWhileTheHeadingFadesSkipsToTheEndWithoutChoosingAButton)
+{
+    Statistics s;
+    s.collect(3, 2, 30);
+    s.game->levelCompleted();
+    s.run(5);
+    ASSERT_LT(s.stat->getFade(), 1.0f);
+
+    s.harness.press(SDLK_RETURN);
+    const Frame skipped = s.step();
+    EXPECT_EQ(skipped.enterSounds, 1);
+    EXPECT_EQ(skipped.stepSounds, 0);
+    EXPECT_EQ(skipped.counts[0], 75);
+    EXPECT_EQ(skipped.counts[1], 100);
+    EXPECT_EQ(skipped.counts[2], 0);
+    EXPECT_EQ(skipped.counts[3], 0);
+    EXPECT_EQ(skipped.meter, 0);
+    EXPECT_TRUE(s.finished());
+    EXPECT_EQ(s.game->getState(), 4) << "the skipping Enter chose no button";
+    EXPECT_EQ(s.stat->getLevelTotal(), 175);
+    s.harness.drawFrame();
+    s.harness.saveScreenshot("levelstat_skipped_during_fade");
+
+    // The buttons answer from now on; both arrows in one frame end on "next level".
+    s.harness.press(SDLK_LEFT);
+    EXPECT_EQ(s.step().stepSounds, 1);
+    EXPECT_EQ(s.stat->getSelection(), 0);
+    s.harness.press(SDLK_LEFT);
+    EXPECT_EQ(s.step().stepSounds, 0) << "already on submit score";
+    s.harness.press(SDLK_LEFT);
+    s.harness.press(SDLK_RIGHT);
+    EXPECT_EQ(s.step().stepSounds, 1);
+    EXPECT_EQ(s.stat->getSelection(), 1);
+
+    s.run(40);
+    s.harness.drawFrame();
+    s.harness.saveScreenshot("levelstat_end");
+    s.harness.press(SDLK_RETURN);
+    s.step();
+    EXPECT_EQ(s.game->getState(), 2);
+    EXPECT_EQ(s.game->getLevel()->getCurrentLevel(), 1u);
+    EXPECT_FALSE(s.game->isLevelCompleted());
+}
+
+TEST(LevelStat, NextLevelAfterTheLastLevelShowsTheCredits)
+{
+    Statistics s(1);
+    s.collect(0, 0, 0);
+    s.game->levelCompleted();
+    s.harness.press(SDLK_RETURN);
+    s.step();
+    ASSERT_TRUE(s.finished());
+    s.harness.press(SDLK_RETURN);
+    s.step();
+    EXPECT_EQ(s.game->getState(), 7);
+    EXPECT_TRUE(s.game->isGameFinished());
+    EXPECT_EQ(s.game->getCredits()->getLines().size(), 5u);
+    s.run(3);
+    s.harness.saveScreenshot("credits_after_last_level");
+}
+
+} // namespace
