@@ -1,0 +1,446 @@
+// The online high scores against a real HTTP server on 127.0.0.1: the table as answered, the
+// submission the server receives, the message screens and every way a transfer can fail.
+#include "Highscore.h"
+#include "AudioDriver.h"
+#include "Core.h"
+#include "Crypt.h"
+#include "Entity_Player.h"
+#include "Game.h"
+#include "GlRecorder.h"
+#include "Harness.h"
+#include "HighscoreEntry.h"
+#include "HttpFixture.h"
+#include "Level.h"
+#include "Sound.h"
+#include "UserManager.h"
+
+#include <SDL/SDL_mixer.h>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <utility>
+
+namespace
+{
+
+// Written out here so a changed salt in the game shows up as a wrong signature.
+const char* const SALT = "7Qm=)x!2(Lp+9Rw=Kd(Tz)4Nv+Hs!bY8";
+
+const std::vector<std::string> CONNECTION_ERROR = {"quarrow couldn't connect to the internet",
+                                                   "please check your internet connection",
+                                                   "and your firewall settings!", "ok"};
+
+std::map<std::string, std::string> threeLevels()
+{
+    const std::string level = "5 3\ntileset1\nTitle_Music.ogg\n#####\n#p.x#\n#####\n0\n";
+    return {{"levels.ini", "levels/tutorial/one.txt\nlevels/easy/two.txt\nlevels/easy/three.txt\n"},
+            {"levels/tutorial/one.txt", level},
+            {"levels/easy/two.txt", level},
+            {"levels/easy/three.txt", level},
+            {"credits.txt", "Quarrow\n"}};
+}
+
+// Queued now, drained by the next event pump: the message screen's own.
+void pushKey(SDLKey key)
+{
+    SDL_Event event = {};
+    event.type = SDL_KEYDOWN;
+    event.key.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    event.key.keysym.sym = key;
+    SDL_PushEvent(&event);
+}
+
+bool isGlyph(const RecordedQuad& quad)
+{
+    float sMin = 2.0f, sMax = -1.0f;
+    for (const RecordedVertex& corner : quad.corners)
+    {
+        sMin = std::min(sMin, corner.s);
+        sMax = std::max(sMax, corner.s);
+    }
+    return std::fabs(sMax - sMin - 0.0625f) < 0.001f && quad.right() - quad.left() > 1.0f;
+}
+
+char glyphOf(const RecordedQuad& quad)
+{
+    float s = 1.0f, t = 1.0f;
+    for (const RecordedVertex& corner : quad.corners)
+    {
+        s = std::min(s, corner.s);
+        t = std::min(t, corner.t);
+    }
+    return static_cast<char>(std::lround(t * 16) * 16 + std::lround(s * 16));
+}
+
+// The texts GL received, one per printed line, read back from the glyph cells of the font
+// pictures. A new text starts on another row, further left, or after a gap wider than a glyph.
+std::vector<std::string> textsOf(const std::vector<RecordedQuad>& quads, size_t from = 0)
+{
+    std::vector<std::string> texts;
+    const RecordedQuad* previous = nullptr;
+    for (size_t i = from; i < quads.size(); ++i)
+    {
+        const RecordedQuad& quad = quads[i];
+        if (!isGlyph(quad))
+        {
+            continue;
+        }
+        const float width = quad.right() - quad.left();
+        if (previous == nullptr || std::fabs(quad.top() - previous->top()) > 0.5f ||
+            quad.left() <= previous->left() || quad.left() - previous->left() > 1.2f * width)
+        {
+            texts.emplace_back();
+        }
+        texts.back() += glyphOf(quad);
+        previous = &quad;
+    }
+    return texts;
+}
+
+// The texts drawn over the last dark overlay that covers the whole window: a message screen's.
+std::vector<std::string> textsOnTop(const std::vector<RecordedQuad>& quads)
+{
+    SDL_Surface* screen = SDL_GetVideoSurface();
+    size_t from = 0;
+    for (size_t i = 0; i < quads.size(); ++i)
+    {
+        const RecordedQuad& quad = quads[i];
+        const RecordedVertex& c = quad.corners.front();
+        if (c.r == 0.0f && c.a > 0.89f && c.a < 0.91f && quad.right() - quad.left() >= screen->w - 1 &&
+            quad.bottom() - quad.top() >= screen->h - 1)
+        {
+            from = i + 1;
+        }
+    }
+    return textsOf(quads, from);
+}
+
+bool contains(const std::vector<std::string>& texts, const std::string& text)
+{
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+Mix_Chunk* chunkOf(const std::string& file)
+{
+    Mix_HaltChannel(-1);
+    Core::getAudioDriver()->getSound(file)->play();
+    Mix_Chunk* chunk = nullptr;
+    for (int i = 0; i < AudioDriver::CHANNEL_COUNT && chunk == nullptr; ++i)
+    {
+        if (Mix_Playing(i))
+        {
+            chunk = Mix_GetChunk(i);
+        }
+    }
+    Mix_HaltChannel(-1);
+    return chunk;
+}
+
+bool isPlaying(Mix_Chunk* chunk)
+{
+    for (int i = 0; i < AudioDriver::CHANNEL_COUNT; ++i)
+    {
+        if (Mix_Playing(i) && Mix_GetChunk(i) == chunk)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The game in three small levels, pointed at a server of the test's own. Transfers give up after
+// 400 ms, so a silent server costs little.
+struct Online
+{
+    HttpFixture server;
+    Harness harness;
+    Game* game;
+    Highscore* highscore;
+
+    Online()
+        : harness((server.useForHighscores(), setenv("QUARROW_HIGHSCORE_TIMEOUT_MS", "400", 1),
+                   makeWorkDir(threeLevels()))),
+          game(Core::getGame()), highscore(game->getHighscore())
+    {
+    }
+
+    // The profile "Ann7" with best scores 1200 (level 0) and 34 (level 2), playing level 1 with
+    // 56 points so far: the score sent is 1200 + 34 + 56.
+    void playLevelOneAsAnn()
+    {
+        UserManager* users = game->getUserManager();
+        users->createUser("Ann7");
+        users->loadUser("Ann7");
+        users->setScore(0, 1200);
+        users->setScore(1, 999); // the current level's stored best does not count
+        users->setScore(2, 34);
+        game->initLevel(1);
+        game->setState(2, true);
+        game->getPlayer()->addScore(56);
+        harness.step(110); // past the start-up fade, for the screenshots
+    }
+
+    // Enters state 5 as the menu does and returns what GL received meanwhile.
+    std::vector<RecordedQuad> openTable()
+    {
+        return recordQuads([this] { game->setState(5, true); });
+    }
+
+    std::vector<std::pair<std::string, int32_t>> rows() const
+    {
+        std::vector<std::pair<std::string, int32_t>> result;
+        for (const HighscoreEntry* entry : highscore->getEntries())
+        {
+            result.emplace_back(entry->name, entry->score);
+        }
+        return result;
+    }
+};
+
+} // namespace
+
+TEST(Highscore, TableAnswersGiveTheirRowsInOrder)
+{
+    using Rows = std::vector<std::pair<std::string, int32_t>>;
+    struct Case
+    {
+        const char* answer;
+        Rows rows;
+    };
+    const Rows annBob = {{"ann", 300}, {"bob", 250}};
+    const std::vector<Case> cases = {
+        {"0\n", {}},
+        {"2\nann\t300\nbob\t250\n", annBob},
+        {"2\r\nann\t300\r\nbob\t250\r\n", annBob},
+        {"5\nann\t300\n", {{"ann", 300}}},
+        {"1\nann\t300\nbob\t250\ncid\t100\n", {{"ann", 300}}},
+        {"2\nann\t300\nbob\t250", annBob},
+        {"  3\nzed\t-5\n100%\t7\n%s%n%d\t1\n", {{"zed", -5}, {"100%", 7}, {"%s%n%d", 1}}},
+        {"<html>\nann\t300\n</html>\n", {}},
+        {"-2\nann\t300\n", {}},
+    };
+    Online online;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.answer);
+        online.server.answer(c.answer);
+        const std::vector<std::string> connecting = textsOf(online.openTable());
+        EXPECT_TRUE(contains(connecting, "connecting...")) << connecting.size();
+        EXPECT_EQ(online.game->getState(), 5);
+        EXPECT_EQ(online.rows(), c.rows);
+
+        std::vector<std::string> drawn = {"highscore"};
+        for (const auto& row : c.rows)
+        {
+            drawn.push_back(row.first);
+            drawn.push_back(std::to_string(row.second));
+        }
+        drawn.push_back("ok");
+        EXPECT_EQ(textsOf(recordQuads([&] { online.highscore->draw(); })), drawn);
+    }
+    const std::vector<std::string> targets = online.server.targets();
+    ASSERT_EQ(targets.size(), cases.size());
+    for (const std::string& target : targets)
+    {
+        EXPECT_EQ(target, "/api/highscore/?app_id=1");
+    }
+    EXPECT_NE(online.server.heads()[0].find("\r\nHost: " + online.server.host() + "\r\n"), std::string::npos)
+        << online.server.heads()[0];
+}
+
+TEST(Highscore, TableShownAndClosedByEnterOrEscape)
+{
+    Online online;
+    online.server.answer("3\nann\t300\nbob\t250\nCid42\t17\n");
+    online.harness.step(); // past the start-up frame
+    online.game->setState(5, true);
+    online.harness.step();
+    ASSERT_EQ(online.game->getState(), 5);
+    online.harness.step(30);
+    const std::string shot = online.harness.saveScreenshot("highscore_table");
+    EXPECT_FALSE(shot.empty());
+    // Each row lies on a light band; below the third row the picture is only dimmed.
+    SDL_Surface* window = SDL_GetVideoSurface();
+    auto brightness = [&](int x, int y)
+    {
+        const uint32_t rgb = online.harness.pixel(x * window->w / 1024, y * window->h / 768);
+        return ((rgb >> 16) & 255) + ((rgb >> 8) & 255) + (rgb & 255);
+    };
+    for (int row = 0; row < 3; ++row)
+    {
+        EXPECT_GT(brightness(700, 155 + 45 * row), brightness(700, 300) + 20) << row;
+    }
+    EXPECT_LT(brightness(700, 155 + 45 * 3), brightness(700, 155) - 20) << "no fourth row";
+
+    for (SDLKey closing : {SDLK_RETURN, SDLK_ESCAPE})
+    {
+        online.game->setState(5, true);
+        ASSERT_EQ(online.game->getState(), 5);
+        online.harness.press(closing);
+        online.harness.step();
+        EXPECT_EQ(online.game->getState(), 1) << closing;
+    }
+}
+
+TEST(Highscore, RefusalsShowServerErrorAndReturnToTheMenu)
+{
+    const std::vector<std::pair<const char*, const char*>> cases = {
+        {"!database is down", "database is down"},
+        {"!100% full, %s %n", "100% full, %s %n"},
+        {"!", ""},
+        {"", ""},
+    };
+    Online online;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.first);
+        online.server.answer(c.first);
+        pushKey(SDLK_RETURN);
+        const std::vector<std::string> shown = textsOnTop(online.openTable());
+        if (*c.second != '\0')
+        {
+            EXPECT_EQ(shown, (std::vector<std::string>{"server error", c.second, "ok"}));
+        }
+        else
+        {
+            EXPECT_EQ(shown, (std::vector<std::string>{"server error", "ok"}));
+        }
+        EXPECT_EQ(online.game->getState(), 1);
+        EXPECT_TRUE(online.rows().empty());
+    }
+}
+
+TEST(Highscore, SubmissionSendsNameScoreAndSignature)
+{
+    Online online;
+    online.playLevelOneAsAnn();
+    online.harness.step();
+    online.game->setState(4, false);
+
+    online.server.answer("7");
+    pushKey(SDLK_RETURN);
+    std::vector<std::string> shown = textsOnTop(recordQuads([&] { online.highscore->submit(); }));
+    EXPECT_EQ(shown, (std::vector<std::string>{"score submitted", "you are the # 7 on the highscore", "ok"}));
+    EXPECT_EQ(online.game->getState(), 4);
+
+    const std::string hash = Crypt::md5(std::string(SALT) + "Ann7" + "1290");
+    ASSERT_EQ(online.server.targets().size(), 1u);
+    EXPECT_EQ(online.server.targets()[0],
+              "/api/highscore/?action=submit&app_id=1&name=Ann7&score=1290&hash=" + hash);
+    EXPECT_EQ(hash.size(), 32u);
+    EXPECT_EQ(hash.find_first_not_of("0123456789ABCDEF"), std::string::npos);
+
+    // The place is shown as it came, line end included; a refusal shows its text.
+    online.server.answer("12\n");
+    pushKey(SDLK_ESCAPE);
+    shown = textsOnTop(recordQuads([&] { online.highscore->submit(); }));
+    EXPECT_TRUE(contains(shown, "you are the # 12\n on the highscore"));
+    online.server.answer("!bad hash");
+    pushKey(SDLK_RETURN);
+    shown = textsOnTop(recordQuads([&] { online.highscore->submit(); }));
+    EXPECT_EQ(shown, (std::vector<std::string>{"server error", "bad hash", "ok"}));
+    EXPECT_EQ(online.game->getState(), 4);
+
+    // A screenshot of the message screen over the statistics.
+    online.server.answer("7");
+    pushKey(SDLK_RETURN);
+    online.highscore->submit();
+    EXPECT_FALSE(online.harness.saveScreenshot("highscore_submitted").empty());
+}
+
+// The game-over screen's "submit score" button, pressed as a player does: the message screen
+// waits for its own Enter, which arrives while the server is answering.
+TEST(Highscore, GameOverButtonSubmitsAndStaysOnGameOver)
+{
+    Online online;
+    online.playLevelOneAsAnn();
+    online.harness.step();
+    online.game->setState(8, true);
+    online.harness.step();
+    online.server.answer("3");
+    online.server.onRequest([] { pushKey(SDLK_RETURN); });
+    online.harness.press(SDLK_LEFT); // "submit score"
+    online.harness.step();
+    online.harness.press(SDLK_RETURN);
+    online.harness.step();
+    ASSERT_EQ(online.server.targets().size(), 1u);
+    EXPECT_NE(online.server.targets()[0].find("&name=Ann7&score=1290&"), std::string::npos);
+    EXPECT_EQ(online.game->getState(), 8);
+    online.harness.step(3);
+    EXPECT_EQ(online.game->getState(), 8);
+}
+
+TEST(Highscore, FailedTransfersShowTheConnectionErrorAndGoBack)
+{
+    Online online;
+    online.playLevelOneAsAnn();
+    online.harness.step();
+    struct Case
+    {
+        const char* name;
+        std::function<void()> arrange;
+    };
+    const std::string reachable = online.server.host();
+    const std::vector<Case> cases = {
+        {"nobody listening",
+         [] {
+             setenv("QUARROW_HIGHSCORE_HOST", ("127.0.0.1:" + std::to_string(unusedLoopbackPort())).c_str(),
+                    1);
+         }},
+        {"never answers", [&] { online.server.silent(); }},
+        {"closes mid-answer", [&] { online.server.closeMidAnswer("2\nann\t3"); }},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        setenv("QUARROW_HIGHSCORE_HOST", reachable.c_str(), 1);
+        c.arrange();
+
+        pushKey(SDLK_RETURN);
+        const auto before = std::chrono::steady_clock::now();
+        EXPECT_EQ(textsOnTop(online.openTable()), CONNECTION_ERROR);
+        EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
+        EXPECT_EQ(online.game->getState(), 1);
+        EXPECT_TRUE(online.rows().empty());
+
+        online.game->setState(8, true);
+        pushKey(SDLK_RETURN);
+        EXPECT_EQ(textsOnTop(recordQuads([&] { online.highscore->submit(); })), CONNECTION_ERROR);
+        EXPECT_EQ(online.game->getState(), 8);
+    }
+    EXPECT_EQ(online.server.targets().size(), 4u) << "two requests each for the silent and the broken server";
+
+    pushKey(SDLK_RETURN);
+    online.highscore->submit();
+    EXPECT_FALSE(online.harness.saveScreenshot("highscore_connection_error").empty());
+}
+
+TEST(Highscore, EscapeClosesLikeEnterWithTheEnterSound)
+{
+    Online online;
+    online.harness.step();
+    Mix_Chunk* enter = chunkOf("sounds/menu_enter.wav");
+    ASSERT_NE(enter, nullptr);
+    online.server.answer("!closed");
+    for (SDLKey closing : {SDLK_ESCAPE, SDLK_RETURN})
+    {
+        Mix_HaltChannel(-1);
+        pushKey(closing);
+        online.highscore->submit();
+        EXPECT_TRUE(isPlaying(enter)) << closing;
+    }
+}
+
+TEST(Highscore, QuitWhileAMessageShowsEndsTheScreen)
+{
+    Online online;
+    online.harness.step();
+    online.server.answer("!closed");
+    SDL_Event quit = {};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    online.highscore->submit();
+    EXPECT_FALSE(Core::isRunning());
+}
