@@ -37,6 +37,13 @@ struct Roll
         return all;
     }
 
+    // As after the last level: the game is finished and the credits start.
+    void start()
+    {
+        game->nextLevel();
+        game->setState(7, true);
+    }
+
     // The quads of one credits picture: the background first, the credits picture last.
     std::vector<RecordedQuad> draw()
     {
@@ -63,7 +70,7 @@ class CreditsFile : public ::testing::TestWithParam<ReadCase>
 TEST_P(CreditsFile, ReadsOneLinePerTextLine)
 {
     Roll roll(&GetParam().text);
-    roll.game->setState(7, true);
+    roll.start();
     EXPECT_EQ(roll.credits->getLines(), GetParam().lines);
     EXPECT_EQ(roll.credits->getWrapBelow(), -35.0f * GetParam().lines.size());
 }
@@ -85,7 +92,7 @@ TEST(Credits, TheFirstLineStartsAt635AndEscapeOpensTheMenu)
 {
     const std::string text = "QUARROW\n\nmade by\nthe quarrow team\n";
     Roll roll(&text);
-    roll.game->setState(7, true);
+    roll.start();
     EXPECT_EQ(roll.credits->getScrollY(), 600.0f);
     std::vector<RecordedQuad> quads = roll.draw();
     ASSERT_GE(quads.size(), 3u);
@@ -101,6 +108,12 @@ TEST(Credits, TheFirstLineStartsAt635AndEscapeOpensTheMenu)
     EXPECT_EQ(roll.game->getState(), 1);
     roll.harness.step(20);
     roll.harness.saveScreenshot("credits_under_menu");
+    // The menu's Escape resumes the scroll where it was.
+    const float scroll = roll.credits->getScrollY();
+    roll.harness.press(SDLK_ESCAPE);
+    roll.harness.step();
+    EXPECT_EQ(roll.game->getState(), 7);
+    EXPECT_EQ(roll.credits->getScrollY(), scroll);
 }
 
 TEST(Credits, TwentyLinesWrapOnceTheScrollDropsBelowMinus700)
@@ -112,7 +125,7 @@ TEST(Credits, TwentyLinesWrapOnceTheScrollDropsBelowMinus700)
     }
     text += "last";
     Roll roll(&text);
-    roll.game->setState(7, true);
+    roll.start();
     ASSERT_EQ(roll.credits->getLines().size(), 20u);
     EXPECT_EQ(roll.credits->getWrapBelow(), -700.0f);
 
@@ -128,7 +141,7 @@ TEST(Credits, TwentyLinesWrapOnceTheScrollDropsBelowMinus700)
 TEST(Credits, WithoutCreditsTextOnlyThePicturesShowAndTheScrollStillWraps)
 {
     Roll roll;
-    roll.game->setState(7, true);
+    roll.start();
     EXPECT_TRUE(roll.credits->getLines().empty());
     EXPECT_EQ(roll.credits->getWrapBelow(), 0.0f);
     EXPECT_EQ(roll.draw().size(), 2u);
@@ -142,7 +155,7 @@ TEST(Credits, LinesAtZeroAndAt760AreDrawnButNotJustBeyond)
 {
     const std::string text = "x";
     Roll roll(&text);
-    roll.game->setState(7, true);
+    roll.start();
     // Beyond the two pictures, the glyph (cut by the window's edge, perhaps in pieces).
     const std::pair<float, bool> cases[] = {{-35.0f, true}, {725.0f, true}, {725.5f, false}, {-35.5f, false}};
     for (const auto& c : cases)

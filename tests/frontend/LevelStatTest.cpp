@@ -76,7 +76,7 @@ struct Statistics
     {
         game->initLevel(firstLevel);
         game->setState(2, true);
-        harness.step();
+        harness.step(100); // past the start-up fade, so the pictures show the screen itself
         stepChunk = chunkOf("sounds/menu_step.wav");
         enterChunk = chunkOf("sounds/menu_enter.wav");
     }
