@@ -2,6 +2,7 @@
 #include "Config.h"
 #include "Credits.h"
 #include "Entity_Player.h"
+#include "HttpFixture.h"
 #include "Level.h"
 #include "MenuTestSupport.h"
 #include "TestEnv.h"
@@ -363,4 +364,23 @@ TEST(MenuLevels, EnterOnALockedLevelStartsNothing)
     key(h, SDLK_RETURN);
     EXPECT_EQ(Core::getGame()->getState(), 1);
     EXPECT_FALSE(Core::getGame()->isLevelStarted());
+}
+
+TEST(MenuHighscore, EntryShowsTheTableAndEscapeComesBack)
+{
+    HttpFixture server;
+    server.answer("1\nann\t500\n");
+    server.useForHighscores();
+    Harness h(makeWorkDir(menuLevelFiles()));
+    ASSERT_EQ(h.initResult(), 0);
+    key(h, SDLK_DOWN, 2);
+    ASSERT_EQ(selectedId(), "highscore");
+    key(h, SDLK_RETURN);
+    EXPECT_EQ(Core::getGame()->getState(), 5);
+    EXPECT_EQ(server.targets(), std::vector<std::string>{"/api/highscore/?app_id=1"});
+    h.step(5);
+    key(h, SDLK_ESCAPE);
+    EXPECT_EQ(Core::getGame()->getState(), 1);
+    EXPECT_EQ(pageId(), "main");
+    EXPECT_EQ(selectedId(), "highscore");
 }
