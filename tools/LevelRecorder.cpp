@@ -1,0 +1,423 @@
+// Records the solution of a level by playing it: a hand-written move list is carried out step by
+// step in the real game (stepped, without drawing), and the keys held in every step are written
+// as a solution file that the replay test plays back.
+//
+//   quarrow_record_level levels/easy/some_level.txt [moves file] [solution file]
+//
+// The level is read from the source tree's data/ folder; the move list defaults to
+// tests/play/solutions/<name>.moves and the solution to tests/play/solutions/<name>.txt.
+// Run it under an X server (xvfb-run -a). It stops with a message when the player dies, cannot
+// make a move, or the list ends before the level is completed; nothing is written then.
+//
+// Move list words ('#' starts a comment up to the line end):
+//   R L U D        walk one cell (R5: five cells); waits up to 300 steps for the way to clear
+//   cR cL cU cD    Ctrl with an arrow: dig the cell without moving, or push a rock or box
+//   aR aL          Alt with an arrow: drop a lit bomb there
+//   w<n>           n steps with nothing held
+//   s              nothing held until no rock, box or bonus moves any more
+//   g<x>,<y>       walk to cell (x, y) along a shortest way through sand, empty cells, open
+//                  doors and lying bonuses (planned again after every cell)
+// A cell's text is closed with Enter as soon as it shows.
+#include "Core.h"
+#include "Entity.h"
+#include "Entity_Faller.h"
+#include "Entity_Player.h"
+#include "Game.h"
+#include "Harness.h"
+#include "Level.h"
+#include "LevelSetTestReplay.h"
+#include "LevelStat.h"
+#include "TestEnv.h"
+#include "Tile.h"
+#include "Tilemap.h"
+
+#include <SDL/SDL.h>
+#include <cstdio>
+#include <deque>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+struct Failure
+{
+    std::string what;
+};
+
+class Recorder
+{
+  public:
+    std::vector<levelset::Run> runs;
+    long steps = 0;
+
+    Game* game() const { return Core::getGame(); }
+    Entity_Player* player() const { return game()->getPlayer(); }
+    Tilemap* map() const { return game()->getLevel()->getTilemap(); }
+    bool done() const { return game()->isLevelCompleted(); }
+
+    std::string where() const
+    {
+        const CellPos c = player()->getCell();
+        std::ostringstream s;
+        s << "step " << steps << ", player at cell " << c.x << "," << c.y << ", energy "
+          << player()->getApples();
+        return s.str();
+    }
+
+    void step(const levelset::Keys& keys)
+    {
+        if (done())
+        {
+            return;
+        }
+        levelset::playStep(keys);
+        levelset::appendStep(runs, keys);
+        ++steps;
+        if (!Core::isRunning())
+        {
+            throw Failure{"the game stopped (see the log) at " + where()};
+        }
+        if (player()->isDead())
+        {
+            throw Failure{"the player died at " + where()};
+        }
+        while (game()->getState() == 6)
+        {
+            levelset::Keys enter;
+            enter.enter = true;
+            levelset::playStep(enter);
+            levelset::appendStep(runs, enter);
+            ++steps;
+        }
+    }
+
+    static levelset::Keys keysFor(char direction, char modifier)
+    {
+        levelset::Keys k;
+        k.right = direction == 'R';
+        k.left = direction == 'L';
+        k.down = direction == 'D';
+        k.up = direction == 'U';
+        k.ctrl = modifier == 'c';
+        k.alt = modifier == 'a';
+        return k;
+    }
+
+    static CellPos offset(const CellPos& c, char direction)
+    {
+        CellPos n = c;
+        n.x = static_cast<uint16_t>(n.x + (direction == 'R') - (direction == 'L'));
+        n.y = static_cast<uint16_t>(n.y + (direction == 'D') - (direction == 'U'));
+        return n;
+    }
+
+    // One move; returns once the player stands still again.
+    void move(char direction, char modifier)
+    {
+        const levelset::Keys keys = keysFor(direction, modifier);
+        const CellPos target = offset(player()->getCell(), direction);
+        const Tile* before = map()->getTile(target);
+        const uint16_t bombs = player()->getBombs();
+        bool happened = false;
+        for (int wait = 0; wait < 300 && !done(); ++wait)
+        {
+            step(keys);
+            if (player()->isMoving() || map()->getTile(target) != before ||
+                (modifier == 'a' && player()->getBombs() < bombs))
+            {
+                happened = true;
+                break;
+            }
+        }
+        if (done())
+        {
+            return;
+        }
+        if (!happened)
+        {
+            throw Failure{std::string("no way ") + direction + " at " + where()};
+        }
+        while (player()->isMoving() && !done())
+        {
+            step(keys);
+        }
+    }
+
+    void waitSteps(int n)
+    {
+        for (int i = 0; i < n && !done(); ++i)
+        {
+            step(levelset::Keys());
+        }
+    }
+
+    bool somethingFalls()
+    {
+        Level* level = game()->getLevel();
+        for (Entity* e = level->firstEntity(); e != nullptr; e = level->nextEntity())
+        {
+            if (e->isFaller() && e->isMoving())
+            {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void settle()
+    {
+        int still = 0;
+        for (int i = 0; i < 2000 && still < 2 && !done(); ++i)
+        {
+            step(levelset::Keys());
+            still = somethingFalls() ? 0 : still + 1;
+        }
+    }
+
+    bool passable(const CellPos& c)
+    {
+        if (!map()->isInside(c))
+        {
+            return false;
+        }
+        Tile* t = map()->getTile(c);
+        if (t->isSolid() && !t->isOpen())
+        {
+            const bool door = t->isDoor();
+            if (!door)
+            {
+                return false;
+            }
+        }
+        for (Entity* e = t->firstEntity(); e != nullptr; e = t->nextEntity())
+        {
+            if (e == player())
+            {
+                continue;
+            }
+            if (!e->isBonus() || e->isMoving())
+            {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // The first direction of a shortest way to the goal, 0 when there is none.
+    char firstStep(const CellPos& goal)
+    {
+        const CellPos start = player()->getCell();
+        const int w = map()->getWidth();
+        const int h = map()->getHeight();
+        std::vector<char> from(static_cast<size_t>(w) * h, 0);
+        std::deque<CellPos> queue;
+        queue.push_back(start);
+        from[start.y * w + start.x] = 'S';
+        const char dirs[] = {'R', 'L', 'D', 'U'};
+        while (!queue.empty())
+        {
+            const CellPos c = queue.front();
+            queue.pop_front();
+            if (c.x == goal.x && c.y == goal.y)
+            {
+                break;
+            }
+            for (char d : dirs)
+            {
+                const CellPos n = offset(c, d);
+                if (map()->isInside(n) && from[n.y * w + n.x] == 0 && passable(n))
+                {
+                    from[n.y * w + n.x] = d;
+                    queue.push_back(n);
+                }
+            }
+        }
+        if (from[goal.y * w + goal.x] == 0)
+        {
+            return 0;
+        }
+        CellPos c = goal;
+        char last = 0;
+        while (!(c.x == start.x && c.y == start.y))
+        {
+            last = from[c.y * w + c.x];
+            const char back = last == 'R' ? 'L' : last == 'L' ? 'R' : last == 'D' ? 'U' : 'D';
+            c = offset(c, back);
+        }
+        return last;
+    }
+
+    void goTo(int x, int y)
+    {
+        const CellPos goal{static_cast<uint16_t>(x), static_cast<uint16_t>(y)};
+        while (!done())
+        {
+            const CellPos c = player()->getCell();
+            if (c.x == goal.x && c.y == goal.y)
+            {
+                return;
+            }
+            const char d = firstStep(goal);
+            if (d == 0)
+            {
+                std::ostringstream s;
+                s << "no way to " << x << "," << y << " at " << where();
+                throw Failure{s.str()};
+            }
+            move(d, 0);
+        }
+    }
+
+    void run(const std::string& moves)
+    {
+        std::istringstream lines(moves);
+        std::string line;
+        int lineNumber = 0;
+        while (std::getline(lines, line) && !done())
+        {
+            ++lineNumber;
+            const size_t hash = line.find('#');
+            if (hash != std::string::npos)
+            {
+                line.erase(hash);
+            }
+            std::istringstream words(line);
+            std::string word;
+            while (words >> word && !done())
+            {
+                try
+                {
+                    word1(word);
+                }
+                catch (Failure& f)
+                {
+                    f.what = "line " + std::to_string(lineNumber) + ", " + word + ": " + f.what;
+                    throw;
+                }
+            }
+        }
+    }
+
+    void word1(const std::string& word)
+    {
+        const char first = word[0];
+        if (first == 'R' || first == 'L' || first == 'U' || first == 'D')
+        {
+            const int count = word.size() > 1 ? std::stoi(word.substr(1)) : 1;
+            for (int i = 0; i < count && !done(); ++i)
+            {
+                move(first, 0);
+            }
+        }
+        else if ((first == 'c' || first == 'a') && word.size() >= 2)
+        {
+            const int count = word.size() > 2 ? std::stoi(word.substr(2)) : 1;
+            for (int i = 0; i < count && !done(); ++i)
+            {
+                move(word[1], first);
+            }
+        }
+        else if (first == 'w')
+        {
+            waitSteps(std::stoi(word.substr(1)));
+        }
+        else if (word == "s")
+        {
+            settle();
+        }
+        else if (first == 'g')
+        {
+            int x = 0;
+            int y = 0;
+            if (std::sscanf(word.c_str() + 1, "%d,%d", &x, &y) != 2)
+            {
+                throw Failure{"bad goto"};
+            }
+            goTo(x, y);
+        }
+        else
+        {
+            throw Failure{"unknown word"};
+        }
+    }
+};
+
+std::string baseName(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+    {
+        std::cerr << "usage: quarrow_record_level levels/<difficulty>/<name>.txt [moves] [solution]\n";
+        return 2;
+    }
+    const std::string levelPath = argv[1];
+    const std::string name = baseName(levelPath);
+    const std::string solutions = std::string(QUARROW_TEST_DIR) + "/play/solutions/";
+    const std::string movesPath = argc > 2 ? argv[2] : solutions + name + ".moves";
+    const std::string outPath = argc > 3 ? argv[3] : solutions + name + ".txt";
+
+    const std::string level = readFile(std::string(QUARROW_SOURCE_DIR) + "/data/" + levelPath);
+    const std::string moves = readFile(movesPath);
+    if (level.empty() || moves.empty())
+    {
+        std::cerr << "cannot read " << levelPath << " or " << movesPath << "\n";
+        return 2;
+    }
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+
+    int result = 1;
+    {
+        Harness harness(makeWorkDir({{"levels.ini", levelPath + "\n"}, {levelPath, level}}));
+        if (harness.initResult() != 0)
+        {
+            std::cerr << "the game did not start\n";
+            return 1;
+        }
+        Core::getGame()->initLevel(0);
+        Core::getGame()->setState(2, true);
+        Recorder recorder;
+        try
+        {
+            // Nobody holds a key in the very first step, so a text on the start cell shows.
+            recorder.waitSteps(1);
+            recorder.run(moves);
+            if (!recorder.done())
+            {
+                recorder.settle();
+            }
+            if (!recorder.done())
+            {
+                throw Failure{"the moves end before the exit, " + recorder.where()};
+            }
+            Entity_Player* p = recorder.player();
+            const long total = Core::getGame()->getLevelStat()->getLevelTotal();
+            std::ostringstream out;
+            out << "# " << levelPath << ": recorded by quarrow_record_level from " << name << ".moves\n";
+            out << "# steps: " << recorder.steps << ", diamonds: " << p->getDiamonds()
+                << ", score: " << p->getScore() << ", energy left: " << p->getApples() << "\n";
+            out << "# total: " << total << "\n";
+            out << levelset::formatRuns(recorder.runs);
+            writeFile(outPath, out.str());
+            std::cout << levelPath << ": completed in " << recorder.steps << " steps, level total " << total
+                      << ", energy left " << p->getApples() << " -> " << outPath << "\n";
+            result = 0;
+        }
+        catch (const Failure& f)
+        {
+            std::cerr << levelPath << ": " << f.what << "\n";
+        }
+    }
+    return result;
+}
