@@ -303,4 +303,23 @@ TEST_F(LevelReader, AWideLevelIsCappedAt128ColumnsButCountsItsRowsInTheFileWidth
     harness->step(3);
 }
 
+TEST_F(LevelReader, ATallLevelIsCappedAt128RowsAndThingsBelowStayOffTheGrid)
+{
+    std::string rows;
+    for (int y = 0; y < 200; ++y)
+    {
+        rows += y == 150 ? "#r.\n" : (y == 127 ? "#b.\n" : "#..\n");
+    }
+    open({{"levels/tall.txt", "3 200\nt\nm\n" + rows + "0\n"}});
+
+    ASSERT_EQ(load("levels/tall.txt"), "");
+    EXPECT_EQ(level->getTilemap()->getWidth(), 3);
+    EXPECT_EQ(level->getTilemap()->getHeight(), 128);
+    EXPECT_EQ(things(), "b@1,127 r@1,150");
+    EXPECT_TRUE(level->getTilemap()->getTile(CellPos{1, 127})->hasEntities());
+    Core::getGame()->setState(2, false);
+    harness->step(30);
+    EXPECT_EQ(things(), "b@1,127 r@1,150");
+}
+
 } // namespace
