@@ -1,13 +1,16 @@
 // Paging, the name entry and the sliders, driven by real key events through the real menu.
 #include "AudioDriver.h"
+#include "Channel.h"
 #include "MenuItem_Input.h"
 #include "MenuItem_Slider.h"
 #include "MenuTestSupport.h"
 #include "TestEnv.h"
 #include "UserManager.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
+#include <thread>
 
 namespace
 {
@@ -32,6 +35,23 @@ std::vector<uint32_t> region(Harness& h, int left, int top, int right, int botto
         for (int x = left; x < right; ++x)
             pixels.push_back(h.pixel(x, y));
     return pixels;
+}
+
+// Sound channels busy now (the title music holds one).
+int channelsPlaying()
+{
+    int count = 0;
+    for (uint16_t i = 0; i < 16; ++i)
+        count += Core::getAudioDriver()->getChannel(i)->isPlaying() ? 1 : 0;
+    return count;
+}
+
+// The same once the short menu sounds of earlier steps have ended.
+int channelsPlayingAfterSilence(Harness& h)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    h.step();
+    return channelsPlaying();
 }
 
 } // namespace
@@ -221,9 +241,20 @@ TEST(MenuSlider, ClampsAndSavesVolumes)
     key(h, SDLK_RIGHT, 12);
     EXPECT_EQ(sound->getValue(), 100);
     EXPECT_FLOAT_EQ(Core::getAudioDriver()->getSoundVolume(), 1.0f);
+    // At the end of the scale a press changes nothing and plays no step sound; a real step does.
+    const int quiet = channelsPlayingAfterSilence(h);
+    key(h, SDLK_RIGHT);
+    EXPECT_EQ(sound->getValue(), 100);
+    EXPECT_EQ(channelsPlaying(), quiet);
+    key(h, SDLK_LEFT);
+    EXPECT_EQ(sound->getValue(), 95);
+    EXPECT_GT(channelsPlaying(), quiet);
     key(h, SDLK_LEFT, 25);
     EXPECT_EQ(sound->getValue(), 0);
     EXPECT_FLOAT_EQ(Core::getAudioDriver()->getSoundVolume(), 0.0f);
+    const int silent = channelsPlayingAfterSilence(h);
+    key(h, SDLK_LEFT);
+    EXPECT_EQ(channelsPlaying(), silent);
 
     key(h, SDLK_DOWN);
     MenuItem_Slider* music = dynamic_cast<MenuItem_Slider*>(page()->getSelectedChild());
