@@ -14,12 +14,16 @@
 //   cR cL cU cD    Ctrl with an arrow: dig the cell without moving, or push a rock or box
 //   aR aL          Alt with an arrow: drop a lit bomb there
 //   w<n>           n steps with nothing held
+//   k<n>           check that n ants have been crushed so far
+//   ?              print the grid as it is now (for writing the list)
 //   s              nothing held until no rock, box or bonus moves any more
+//   e<x>,<y>       nothing held until an ant walks into cell (x, y) (at most 3000 steps)
 //   g<x>,<y>       walk to cell (x, y) along a shortest way through sand, empty cells, open
 //                  doors and lying bonuses (planned again after every cell)
 // A cell's text is closed with Enter as soon as it shows.
 #include "Core.h"
 #include "Entity.h"
+#include "Entity_Enemy.h"
 #include "Entity_Faller.h"
 #include "Entity_Player.h"
 #include "Game.h"
@@ -177,6 +181,60 @@ class Recorder
         }
     }
 
+    void show()
+    {
+        std::cerr << where() << "\n";
+        for (uint16_t y = 0; y < map()->getHeight(); ++y)
+        {
+            for (uint16_t x = 0; x < map()->getWidth(); ++x)
+            {
+                Tile* t = map()->getTile(CellPos{x, y});
+                char c = t->isSand()    ? '+'
+                         : t->isDoor()  ? (t->isOpen() ? '_' : 'D')
+                         : t->isSolid() ? '#'
+                                        : '.';
+                for (Entity* e = t->firstEntity(); e != nullptr; e = t->nextEntity())
+                {
+                    c = e == player()  ? 'p'
+                        : e->isEnemy() ? 'e'
+                        : e->isRock()  ? 'r'
+                        : e->isBox()   ? 'Z'
+                        : e->isBomb()  ? '*'
+                                       : 'b';
+                }
+                std::cerr << c;
+            }
+            std::cerr << "\n";
+        }
+    }
+
+    bool antAt(int x, int y)
+    {
+        Level* level = game()->getLevel();
+        for (Entity* e = level->firstEnemy(); e != nullptr; e = level->nextEnemy())
+        {
+            const CellPos c = e->getCell();
+            if (c.x == x && c.y == y && !static_cast<Entity_Enemy*>(e)->isDead())
+            {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void waitForAnt(int x, int y)
+    {
+        for (int i = 0; i < 3000 && !done(); ++i)
+        {
+            if (antAt(x, y))
+            {
+                return;
+            }
+            step(levelset::Keys());
+        }
+        throw Failure{"no ant came at " + where()};
+    }
+
     bool passable(const CellPos& c)
     {
         if (!map()->isInside(c))
@@ -324,9 +382,31 @@ class Recorder
         {
             waitSteps(std::stoi(word.substr(1)));
         }
+        else if (first == 'k')
+        {
+            const uint32_t kills = static_cast<uint32_t>(std::stoi(word.substr(1)));
+            if (player()->getEnemiesKilled() < kills)
+            {
+                throw Failure{"fewer ants crushed than " + word.substr(1) + " at " + where()};
+            }
+        }
+        else if (word == "?")
+        {
+            show();
+        }
         else if (word == "s")
         {
             settle();
+        }
+        else if (first == 'e')
+        {
+            int x = 0;
+            int y = 0;
+            if (std::sscanf(word.c_str() + 1, "%d,%d", &x, &y) != 2)
+            {
+                throw Failure{"bad ant cell"};
+            }
+            waitForAnt(x, y);
         }
         else if (first == 'g')
         {
