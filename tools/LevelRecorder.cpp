@@ -15,6 +15,8 @@
 //   aR aL          Alt with an arrow: drop a lit bomb there
 //   w<n>           n steps with nothing held
 //   k<n>           check that n ants have been crushed so far
+//   all            walk to the nearest diamond until none is left
+//   exit           walk to the exit
 //   ?              print the grid as it is now (for writing the list)
 //   s              nothing held until no rock, box or bonus moves any more
 //   e<x>,<y>       nothing held until an ant walks into cell (x, y) (at most 3000 steps)
@@ -23,6 +25,7 @@
 // A cell's text is closed with Enter as soon as it shows.
 #include "Core.h"
 #include "Entity.h"
+#include "Entity_Bonus.h"
 #include "Entity_Enemy.h"
 #include "Entity_Faller.h"
 #include "Entity_Player.h"
@@ -33,6 +36,7 @@
 #include "LevelStat.h"
 #include "TestEnv.h"
 #include "Tile.h"
+#include "Tile_Exit.h"
 #include "Tilemap.h"
 
 #include <SDL/SDL.h>
@@ -235,20 +239,39 @@ class Recorder
         throw Failure{"no ant came at " + where()};
     }
 
-    bool passable(const CellPos& c)
+    static bool isFallerThing(Entity* e) { return e->isFaller() && !e->isArmed(); }
+
+    // A faller resting on the cell above, or one falling within two cells above.
+    bool fallerAbove(const CellPos& c, bool movingOnly)
+    {
+        for (int up = 1; up <= 2; ++up)
+        {
+            if (c.y < up)
+            {
+                return false;
+            }
+            Tile* t = map()->getTile(CellPos{c.x, static_cast<uint16_t>(c.y - up)});
+            for (Entity* e = t->firstEntity(); e != nullptr; e = t->nextEntity())
+            {
+                if (isFallerThing(e) && (e->isMoving() || (!movingOnly && up == 1)))
+                {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    bool passable(const CellPos& from, const CellPos& c, char direction)
     {
         if (!map()->isInside(c))
         {
             return false;
         }
         Tile* t = map()->getTile(c);
-        if (t->isSolid() && !t->isOpen())
+        if (t->isSolid() && !t->isOpen() && !t->isDoor())
         {
-            const bool door = t->isDoor();
-            if (!door)
-            {
-                return false;
-            }
+            return false;
         }
         for (Entity* e = t->firstEntity(); e != nullptr; e = t->nextEntity())
         {
@@ -261,7 +284,12 @@ class Recorder
                 return false;
             }
         }
-        return true;
+        // Leaving a cell downwards with a faller on top of it makes the faller follow and crush.
+        if (direction == 'D' && fallerAbove(from, false))
+        {
+            return false;
+        }
+        return !fallerAbove(c, true);
     }
 
     // The first direction of a shortest way to the goal, 0 when there is none.
@@ -286,7 +314,7 @@ class Recorder
             for (char d : dirs)
             {
                 const CellPos n = offset(c, d);
-                if (map()->isInside(n) && from[n.y * w + n.x] == 0 && passable(n))
+                if (map()->isInside(n) && from[n.y * w + n.x] == 0 && passable(c, n, d))
                 {
                     from[n.y * w + n.x] = d;
                     queue.push_back(n);
@@ -308,6 +336,98 @@ class Recorder
         return last;
     }
 
+    // Distances from the player's cell along the ways goTo may take; -1 where it cannot go.
+    std::vector<int> distances()
+    {
+        const CellPos start = player()->getCell();
+        const int w = map()->getWidth();
+        const int h = map()->getHeight();
+        std::vector<int> dist(static_cast<size_t>(w) * h, -1);
+        std::deque<CellPos> queue;
+        queue.push_back(start);
+        dist[start.y * w + start.x] = 0;
+        const char dirs[] = {'R', 'L', 'D', 'U'};
+        while (!queue.empty())
+        {
+            const CellPos c = queue.front();
+            queue.pop_front();
+            for (char d : dirs)
+            {
+                const CellPos n = offset(c, d);
+                if (map()->isInside(n) && dist[n.y * w + n.x] < 0 && passable(c, n, d))
+                {
+                    dist[n.y * w + n.x] = dist[c.y * w + c.x] + 1;
+                    queue.push_back(n);
+                }
+            }
+        }
+        return dist;
+    }
+
+    // Walks to the nearest diamond again and again until none is left.
+    void collectAll()
+    {
+        for (int round = 0; round < 1000 && !done(); ++round)
+        {
+            const std::vector<int> dist = distances();
+            const int w = map()->getWidth();
+            Level* level = game()->getLevel();
+            int best = -1;
+            CellPos goal{0, 0};
+            bool any = false;
+            for (Entity* e = level->firstEntity(); e != nullptr; e = level->nextEntity())
+            {
+                Entity_Bonus* bonus = e->isBonus() ? static_cast<Entity_Bonus*>(e) : nullptr;
+                if (bonus == nullptr || !bonus->isDiamond())
+                {
+                    continue;
+                }
+                any = true;
+                const CellPos c = e->getCell();
+                if (!map()->isInside(c))
+                {
+                    continue;
+                }
+                const int d = dist[c.y * w + c.x];
+                if (d >= 0 && (best < 0 || d < best))
+                {
+                    best = d;
+                    goal = c;
+                }
+            }
+            if (!any)
+            {
+                return;
+            }
+            if (best < 0)
+            {
+                waitSteps(20);
+                if (distances() == dist)
+                {
+                    throw Failure{"no way to the diamonds left at " + where()};
+                }
+                continue;
+            }
+            goTo(goal.x, goal.y);
+        }
+    }
+
+    void goToExit()
+    {
+        for (uint16_t y = 0; y < map()->getHeight(); ++y)
+        {
+            for (uint16_t x = 0; x < map()->getWidth(); ++x)
+            {
+                if (dynamic_cast<Tile_Exit*>(map()->getTile(CellPos{x, y})) != nullptr)
+                {
+                    goTo(x, y);
+                    return;
+                }
+            }
+        }
+        throw Failure{"no exit"};
+    }
+
     void goTo(int x, int y)
     {
         const CellPos goal{static_cast<uint16_t>(x), static_cast<uint16_t>(y)};
@@ -318,7 +438,13 @@ class Recorder
             {
                 return;
             }
-            const char d = firstStep(goal);
+            char d = firstStep(goal);
+            // Something may still be falling across the way: wait a little for it.
+            for (int wait = 0; d == 0 && wait < 100 && !done(); ++wait)
+            {
+                step(levelset::Keys());
+                d = firstStep(goal);
+            }
             if (d == 0)
             {
                 std::ostringstream s;
@@ -393,6 +519,14 @@ class Recorder
         else if (word == "?")
         {
             show();
+        }
+        else if (word == "all")
+        {
+            collectAll();
+        }
+        else if (word == "exit")
+        {
+            goToExit();
         }
         else if (word == "s")
         {
