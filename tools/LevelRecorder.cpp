@@ -404,7 +404,15 @@ class Recorder
                 waitSteps(20);
                 if (distances() == dist)
                 {
-                    throw Failure{"no way to the diamonds left at " + where()};
+                    std::ostringstream left;
+                    for (Entity* e = level->firstEntity(); e != nullptr; e = level->nextEntity())
+                    {
+                        if (e->isBonus() && static_cast<Entity_Bonus*>(e)->isDiamond())
+                        {
+                            left << " " << e->getCell().x << "," << e->getCell().y;
+                        }
+                    }
+                    throw Failure{"no way to the diamonds left (" + left.str() + " ) at " + where()};
                 }
                 continue;
             }
@@ -488,7 +496,15 @@ class Recorder
     void word1(const std::string& word)
     {
         const char first = word[0];
-        if (first == 'R' || first == 'L' || first == 'U' || first == 'D')
+        if (word == "all")
+        {
+            collectAll();
+        }
+        else if (word == "exit")
+        {
+            goToExit();
+        }
+        else if (first == 'R' || first == 'L' || first == 'U' || first == 'D')
         {
             const int count = word.size() > 1 ? std::stoi(word.substr(1)) : 1;
             for (int i = 0; i < count && !done(); ++i)
@@ -519,14 +535,6 @@ class Recorder
         else if (word == "?")
         {
             show();
-        }
-        else if (word == "all")
-        {
-            collectAll();
-        }
-        else if (word == "exit")
-        {
-            goToExit();
         }
         else if (word == "s")
         {
