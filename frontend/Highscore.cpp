@@ -15,7 +15,7 @@
 #include "VideoDriver.h"
 
 #include <cmath>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <curl/curl.h>
 #include <sstream>
@@ -51,6 +51,27 @@ long totalTimeoutMs()
         }
     }
     return TOTAL_TIMEOUT_MS;
+}
+
+// A decimal number as "%d" reads it (leading blanks, sign, digits); 0 when there is none, and
+// clamped to 32 bits. strtol, unlike sscanf, does not measure the whole rest of a long answer.
+int32_t readNumber(const char* text)
+{
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text)
+    {
+        return 0;
+    }
+    if (value > INT32_MAX)
+    {
+        return INT32_MAX;
+    }
+    if (value < INT32_MIN)
+    {
+        return INT32_MIN;
+    }
+    return static_cast<int32_t>(value);
 }
 
 void printCentred(Font* font, IntRect box, const std::string& text)
@@ -154,31 +175,23 @@ void Highscore::start()
 // line is passed over before the first row. A first line that is no number shows no rows.
 void Highscore::readTable()
 {
-    int count = 0;
-    if (std::sscanf(response.c_str(), "%d", &count) != 1)
+    const int32_t count = readNumber(response.c_str());
+    size_t rest = 0;
+    while (static_cast<int32_t>(entries.size()) < count)
     {
-        count = 0;
-    }
-    std::string rest = response;
-    while (static_cast<int>(entries.size()) < count)
-    {
-        const size_t lineEnd = rest.find('\n');
+        const size_t lineEnd = response.find('\n', rest);
         if (lineEnd == std::string::npos)
         {
             break;
         }
-        rest = rest.substr(lineEnd + 1);
-        const size_t tab = rest.find('\t');
+        rest = lineEnd + 1;
+        const size_t tab = response.find('\t', rest);
         if (tab == std::string::npos)
         {
             break;
         }
-        HighscoreEntry* entry = new HighscoreEntry{rest.substr(0, tab), 0};
-        if (std::sscanf(rest.c_str() + tab + 1, "%d", &entry->score) != 1)
-        {
-            entry->score = 0;
-        }
-        entries.push_back(entry);
+        entries.push_back(
+            new HighscoreEntry{response.substr(rest, tab - rest), readNumber(response.c_str() + tab + 1)});
     }
 }
 

@@ -250,6 +250,38 @@ TEST(Highscore, TableAnswersGiveTheirRowsInOrder)
         << online.server.heads()[0];
 }
 
+TEST(Highscore, HostileTableAnswersAreReadSafely)
+{
+    Online online;
+    // Bytes of any value, a score that is no number, and one far beyond 32 bits.
+    online.server.answer(std::string("3\nan\0n\t5\nbob\t-\ncid\t99999999999\n", 31));
+    online.openTable();
+    using Rows = std::vector<std::pair<std::string, int32_t>>;
+    EXPECT_EQ(online.rows(), (Rows{{std::string("an\0n", 4), 5}, {"bob", 0}, {"cid", INT32_MAX}}));
+
+    // A name longer than a printed line (255 characters) is drawn as far as the window shows it.
+    online.server.answer("1\n" + std::string(400, 'n') + "\t1\n");
+    online.openTable();
+    ASSERT_EQ(online.rows().size(), 1u);
+    const std::vector<std::string> drawn = textsOf(recordQuads([&] { online.highscore->draw(); }));
+    ASSERT_GE(drawn.size(), 3u);
+    EXPECT_EQ(drawn[1].find_first_not_of('n'), std::string::npos);
+    EXPECT_EQ(drawn.back(), "ok");
+
+    // A megabyte of rows is read in one go, not line by line from copies.
+    std::string big = "100000\n";
+    for (int i = 0; i < 100000; ++i)
+    {
+        big += "p" + std::to_string(i) + "\t" + std::to_string(i) + "\n";
+    }
+    online.server.answer(big);
+    const auto before = std::chrono::steady_clock::now();
+    online.openTable();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
+    ASSERT_EQ(online.rows().size(), 100000u);
+    EXPECT_EQ(online.rows().back(), (std::pair<std::string, int32_t>{"p99999", 99999}));
+}
+
 TEST(Highscore, TableShownAndClosedByEnterOrEscape)
 {
     Online online;
