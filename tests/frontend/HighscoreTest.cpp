@@ -382,24 +382,37 @@ TEST(Highscore, SubmissionSendsNameScoreAndSignature)
     EXPECT_FALSE(online.harness.saveScreenshot("highscore_submitted").empty());
 }
 
-// The game-over screen's "submit score" button, pressed as a player does: the message screen
-// waits for its own Enter, which arrives while the server is answering.
-TEST(Highscore, GameOverButtonSubmitsAndStaysOnGameOver)
+// The "submit score" buttons of the statistics and game-over screens, pressed as a player does:
+// the message screen waits for its own Enter, which arrives while the server is answering.
+TEST(Highscore, SubmitScoreButtonsSendAndTheirScreensStay)
 {
     Online online;
     online.playLevelOneAsAnn();
-    online.harness.step();
-    online.game->setState(8, true);
-    online.harness.step();
     online.server.answer("3");
     online.server.onRequest([] { pushKey(SDLK_RETURN); });
+
+    online.game->levelCompleted();
+    online.harness.step();
+    ASSERT_EQ(online.game->getState(), 4);
+    online.harness.press(SDLK_RETURN); // skips the counting
+    online.harness.step(2);
     online.harness.press(SDLK_LEFT); // "submit score"
     online.harness.step();
     online.harness.press(SDLK_RETURN);
     online.harness.step();
     ASSERT_EQ(online.server.targets().size(), 1u);
-    EXPECT_NE(online.server.targets()[0].find("&name=Ann7&score=1290&"), std::string::npos);
-    EXPECT_EQ(online.game->getState(), 8);
+    EXPECT_NE(online.server.targets()[0].find("&name=Ann7&score="), std::string::npos);
+    online.harness.step(3);
+    EXPECT_EQ(online.game->getState(), 4);
+
+    online.game->setState(8, true);
+    online.harness.step();
+    online.harness.press(SDLK_LEFT);
+    online.harness.step();
+    online.harness.press(SDLK_RETURN);
+    online.harness.step();
+    ASSERT_EQ(online.server.targets().size(), 2u);
+    EXPECT_NE(online.server.targets()[1].find("&name=Ann7&score=1290&"), std::string::npos);
     online.harness.step(3);
     EXPECT_EQ(online.game->getState(), 8);
 }
