@@ -16,7 +16,9 @@
 //   w<n>           n steps with nothing held
 //   k<n>           check that n ants have been crushed so far
 //   all            walk to the nearest diamond until none is left
-//   exit           walk to the exit
+//   exit           walk to the exit (taking near apples first when energy is low)
+//   feed           walk to apples close by while the energy is below 120
+//   h<n>           "all" also walks to apples while the energy is below n (80 unless set)
 //   ?              print the grid as it is now (for writing the list)
 //   s              nothing held until no rock, box or bonus moves any more
 //   e<x>,<y>       nothing held until an ant walks into cell (x, y) (at most 3000 steps)
@@ -36,10 +38,12 @@
 #include "LevelStat.h"
 #include "TestEnv.h"
 #include "Tile.h"
+#include "Tile_Door.h"
 #include "Tile_Exit.h"
 #include "Tilemap.h"
 
 #include <SDL/SDL.h>
+#include <cctype>
 #include <cstdio>
 #include <deque>
 #include <iostream>
@@ -60,6 +64,9 @@ class Recorder
   public:
     std::vector<levelset::Run> runs;
     long steps = 0;
+    bool avoidUnderFallers = true;
+    uint16_t hungry = 80;
+    CellPos goalCell{0, 0};
 
     Game* game() const { return Core::getGame(); }
     Entity_Player* player() const { return game()->getPlayer(); }
@@ -269,7 +276,16 @@ class Recorder
             return false;
         }
         Tile* t = map()->getTile(c);
-        if (t->isSolid() && !t->isOpen() && !t->isDoor())
+        if (t->isSolid() && !t->isOpen())
+        {
+            Tile_Door* door = dynamic_cast<Tile_Door*>(t);
+            if (door == nullptr || player()->getKeys(door->getColor()) == 0)
+            {
+                return false;
+            }
+        }
+        // Passing under a resting faller sets it off; only when there is no other way.
+        if (avoidUnderFallers && fallerAbove(c, false) && !(c.x == goalCell.x && c.y == goalCell.y))
         {
             return false;
         }
@@ -294,6 +310,20 @@ class Recorder
 
     // The first direction of a shortest way to the goal, 0 when there is none.
     char firstStep(const CellPos& goal)
+    {
+        goalCell = goal;
+        avoidUnderFallers = true;
+        char d = searchStep(goal);
+        if (d == 0)
+        {
+            avoidUnderFallers = false;
+            d = searchStep(goal);
+            avoidUnderFallers = true;
+        }
+        return d;
+    }
+
+    char searchStep(const CellPos& goal)
     {
         const CellPos start = player()->getCell();
         const int w = map()->getWidth();
@@ -337,8 +367,10 @@ class Recorder
     }
 
     // Distances from the player's cell along the ways goTo may take; -1 where it cannot go.
-    std::vector<int> distances()
+    std::vector<int> distances(bool avoid = true)
     {
+        avoidUnderFallers = avoid;
+        goalCell = CellPos{65535, 65535};
         const CellPos start = player()->getCell();
         const int w = map()->getWidth();
         const int h = map()->getHeight();
@@ -361,7 +393,23 @@ class Recorder
                 }
             }
         }
+        avoidUnderFallers = true;
         return dist;
+    }
+
+    bool anyDiamondReachable(const std::vector<int>& dist)
+    {
+        Level* level = game()->getLevel();
+        for (Entity* e = level->firstEntity(); e != nullptr; e = level->nextEntity())
+        {
+            const CellPos c = e->getCell();
+            if (e->isBonus() && static_cast<Entity_Bonus*>(e)->isDiamond() && map()->isInside(c) &&
+                dist[c.y * map()->getWidth() + c.x] >= 0)
+            {
+                return true;
+            }
+        }
+        return false;
     }
 
     // Walks to the nearest diamond again and again until none is left.
@@ -369,8 +417,12 @@ class Recorder
     {
         for (int round = 0; round < 1000 && !done(); ++round)
         {
-            const std::vector<int> dist = distances();
+            std::vector<int> dist = distances();
             const int w = map()->getWidth();
+            if (!anyDiamondReachable(dist))
+            {
+                dist = distances(false);
+            }
             Level* level = game()->getLevel();
             int best = -1;
             CellPos goal{0, 0};
@@ -378,11 +430,17 @@ class Recorder
             for (Entity* e = level->firstEntity(); e != nullptr; e = level->nextEntity())
             {
                 Entity_Bonus* bonus = e->isBonus() ? static_cast<Entity_Bonus*>(e) : nullptr;
-                if (bonus == nullptr || !bonus->isDiamond())
+                if (bonus == nullptr)
                 {
                     continue;
                 }
-                any = true;
+                // Apples too, once the energy runs low, as a player would.
+                const bool apple = bonus->getAppleValue() > 0 && player()->getApples() < hungry;
+                if (!bonus->isDiamond() && !apple)
+                {
+                    continue;
+                }
+                any = any || bonus->isDiamond();
                 const CellPos c = e->getCell();
                 if (!map()->isInside(c))
                 {
@@ -402,7 +460,7 @@ class Recorder
             if (best < 0)
             {
                 waitSteps(20);
-                if (distances() == dist)
+                if (distances(false) == dist)
                 {
                     std::ostringstream left;
                     for (Entity* e = level->firstEntity(); e != nullptr; e = level->nextEntity())
@@ -421,6 +479,41 @@ class Recorder
     }
 
     void goToExit()
+    {
+        feed();
+        goToExitTile();
+    }
+
+    // Tops the energy up from apples close by before a long way.
+    void feed()
+    {
+        for (int round = 0; round < 20 && player()->getApples() < 120; ++round)
+        {
+            const std::vector<int> dist = distances(false);
+            const int w = map()->getWidth();
+            int best = -1;
+            CellPos goal{0, 0};
+            Level* level = game()->getLevel();
+            for (Entity* e = level->firstEntity(); e != nullptr; e = level->nextEntity())
+            {
+                const CellPos c = e->getCell();
+                if (e->isBonus() && static_cast<Entity_Bonus*>(e)->getAppleValue() > 0 &&
+                    map()->isInside(c) && dist[c.y * w + c.x] >= 0 &&
+                    (best < 0 || dist[c.y * w + c.x] < best))
+                {
+                    best = dist[c.y * w + c.x];
+                    goal = c;
+                }
+            }
+            if (best < 0 || best > 30)
+            {
+                break;
+            }
+            goTo(goal.x, goal.y);
+        }
+    }
+
+    void goToExitTile()
     {
         for (uint16_t y = 0; y < map()->getHeight(); ++y)
         {
@@ -499,6 +592,14 @@ class Recorder
         if (word == "all")
         {
             collectAll();
+        }
+        else if (word == "feed")
+        {
+            feed();
+        }
+        else if (first == 'h' && word.size() > 1 && std::isdigit(static_cast<unsigned char>(word[1])))
+        {
+            hungry = static_cast<uint16_t>(std::stoi(word.substr(1)));
         }
         else if (word == "exit")
         {
