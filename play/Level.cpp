@@ -35,6 +35,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace
 {
@@ -56,6 +57,25 @@ std::string withoutCarriageReturns(const std::string& bytes)
         result += bytes[i];
     }
     return result;
+}
+
+// The bottom-up walk of one step. Asking every thing its row once per grid row costs 128 passes
+// over the whole list, so each row keeps the places (in list order) of the things standing in it.
+// A thing changes its row only in its own update, so this visits exactly what the row passes
+// would: a thing that climbs is met again in its new row, one that drops is not, and one added
+// during the walk is met in its row if that row's turn has not passed.
+struct RowWalk
+{
+    std::vector<Entity*> order;              // the entity list as it stands, then what is added
+    std::vector<std::vector<uint32_t>> rows; // per row, places in order, ascending
+    int row = -1;                            // the row whose turn it is; -1 outside a walk
+};
+RowWalk rowWalk; // kept, so its storage is reused from step to step
+
+void enlist(RowWalk& walk, uint32_t place, int row)
+{
+    std::vector<uint32_t>& places = walk.rows[row];
+    places.insert(std::upper_bound(places.begin(), places.end(), place), place);
 }
 } // namespace
 
@@ -323,17 +343,37 @@ void Level::update()
 
     // Lower things move first, so a column of rocks falls together.
     const uint16_t height = tilemap->getHeight();
-    for (int row = height - 1; row >= 0; --row)
+    RowWalk& walk = rowWalk;
+    walk.order.assign(entities.begin(), entities.end());
+    walk.rows.resize(height);
+    for (std::vector<uint32_t>& places : walk.rows)
     {
-        for (auto it = entities.begin(); it != entities.end(); ++it)
+        places.clear();
+    }
+    for (uint32_t place = 0; place < walk.order.size(); ++place)
+    {
+        const uint16_t row = walk.order[place]->getCell().y;
+        if (row < height)
         {
-            Entity* entity = *it;
-            if (entity->getCell().y == row)
+            walk.rows[row].push_back(place);
+        }
+    }
+    for (walk.row = height - 1; walk.row >= 0; --walk.row)
+    {
+        // By index: a thing added during the walk may grow this row's places.
+        for (std::size_t i = 0; i < walk.rows[walk.row].size(); ++i)
+        {
+            const uint32_t place = walk.rows[walk.row][i];
+            Entity* entity = walk.order[place];
+            entity->update();
+            const uint16_t row = entity->getCell().y;
+            if (row < walk.row)
             {
-                entity->update();
+                enlist(walk, place, row);
             }
         }
     }
+    walk.row = -1;
 
     tilemap->update();
     particles->update();
@@ -395,6 +435,17 @@ void Level::addEntity(Entity* entity)
     if (entity->isEnemy())
     {
         enemies.push_back(entity);
+    }
+    // Added during the walk: met in its row unless that row's turn has passed.
+    if (rowWalk.row >= 0)
+    {
+        const uint32_t place = static_cast<uint32_t>(rowWalk.order.size());
+        rowWalk.order.push_back(entity);
+        const uint16_t row = entity->getCell().y;
+        if (row <= rowWalk.row)
+        {
+            rowWalk.rows[row].push_back(place);
+        }
     }
 }
 
