@@ -17,6 +17,7 @@
 //   k<n>           check that n ants have been crushed so far
 //   all            walk to the nearest diamond until none is left
 //   exit           walk to the exit (taking near apples first when energy is low)
+//   key            walk to the nearest lying key
 //   feed           walk to apples close by while the energy is below 120
 //   h<n>           "all" also walks to apples while the energy is below n (80 unless set)
 //   ?              print the grid as it is now (for writing the list)
@@ -66,6 +67,7 @@ class Recorder
     long steps = 0;
     bool avoidUnderFallers = true;
     uint16_t hungry = 80;
+    bool feeding = false;
     CellPos goalCell{0, 0};
 
     Game* game() const { return Core::getGame(); }
@@ -78,7 +80,8 @@ class Recorder
         const CellPos c = player()->getCell();
         std::ostringstream s;
         s << "step " << steps << ", player at cell " << c.x << "," << c.y << ", energy "
-          << player()->getApples();
+          << player()->getApples() << ", keys " << player()->getKeys(0) << "/" << player()->getKeys(1)
+          << ", bombs " << player()->getBombs();
         return s.str();
     }
 
@@ -478,6 +481,36 @@ class Recorder
         }
     }
 
+    // Walks to the nearest lying key.
+    void fetchKey()
+    {
+        for (int wait = 0; wait < 200 && !done(); ++wait)
+        {
+            const std::vector<int> dist = distances(false);
+            const int w = map()->getWidth();
+            int best = -1;
+            CellPos goal{0, 0};
+            Level* level = game()->getLevel();
+            for (Entity* e = level->firstEntity(); e != nullptr; e = level->nextEntity())
+            {
+                const CellPos c = e->getCell();
+                if (e->isKey() && !e->isMoving() && map()->isInside(c) && dist[c.y * w + c.x] >= 0 &&
+                    (best < 0 || dist[c.y * w + c.x] < best))
+                {
+                    best = dist[c.y * w + c.x];
+                    goal = c;
+                }
+            }
+            if (best >= 0)
+            {
+                goTo(goal.x, goal.y);
+                return;
+            }
+            step(levelset::Keys());
+        }
+        throw Failure{"no key to fetch at " + where()};
+    }
+
     void goToExit()
     {
         feed();
@@ -485,7 +518,7 @@ class Recorder
     }
 
     // Tops the energy up from apples close by before a long way.
-    void feed()
+    void feed(int radius = 30)
     {
         for (int round = 0; round < 20 && player()->getApples() < 120; ++round)
         {
@@ -505,7 +538,7 @@ class Recorder
                     goal = c;
                 }
             }
-            if (best < 0 || best > 30)
+            if (best < 0 || best > radius)
             {
                 break;
             }
@@ -534,6 +567,13 @@ class Recorder
         const CellPos goal{static_cast<uint16_t>(x), static_cast<uint16_t>(y)};
         while (!done())
         {
+            // Running low on a long way: a detour to an apple close by.
+            if (!feeding && player()->getApples() < 50)
+            {
+                feeding = true;
+                feed(25);
+                feeding = false;
+            }
             const CellPos c = player()->getCell();
             if (c.x == goal.x && c.y == goal.y)
             {
@@ -592,6 +632,10 @@ class Recorder
         if (word == "all")
         {
             collectAll();
+        }
+        else if (word == "key")
+        {
+            fetchKey();
         }
         else if (word == "feed")
         {

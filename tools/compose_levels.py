@@ -74,7 +74,7 @@ PIECES = {
          "#OOO#",
          "**...",
          "+++++"],
-        "g@0,3 R2 aR L3 w200 s g@2,1 g@2,4"),
+        "g@0,3 R2 aR L3 w200 s key"),
     # A row of lying bombs under round lids: one lit bomb sets off the chain, and every
     # blast lifts a lid off a diamond.
     "chain": (
@@ -246,6 +246,86 @@ def levels():
     lv.put(24, 37, "x")
     lv.scatter(ledges=14, rocks=24, diamonds=18, apples=18, rounds=4)
     lv.write("normal", "deep_quarry", "tileset3", "level3.ogg")
+
+    # ---- hard ----
+    lv = Level(64, 48, 301)
+    lv.put(2, 2, "p")
+    lv.stamp("trench", 10, 8)
+    lv.stamp("vault", 40, 6)
+    lv.stamp("chain", 20, 30)
+    lv.stamp("ring", 50, 34)
+    lv.put(61, 45, "x")
+    lv.scatter(ledges=24, rocks=60, diamonds=26, apples=33, rounds=8)
+    lv.texts.append((2, 2, ["a long dig with little to eat.",
+                            "every step counts down here."]))
+    lv.hungry = 160
+    lv.write("hard", "hungry_depths", "tileset4", "level5.ogg")
+
+    lv = Level(72, 64, 302)
+    lv.put(36, 2, "p")
+    lv.stamp("keyvault", 6, 50)
+    lv.stamp("yellowroom", 60, 52)
+    lv.stamp("blueexit", 34, 30)
+    lv.stamp("trench", 8, 10)
+    lv.stamp("pushway", 50, 12)
+    lv.scatter(ledges=30, rocks=70, diamonds=30, apples=39, rounds=10)
+    lv.hungry = 160
+    lv.write("hard", "keyholders", "tileset4", "level4.ogg")
+
+    lv = Level(96, 64, 303)
+    lv.put(2, 61, "p")
+    lv.stamp("chain", 10, 6)
+    lv.stamp("chain", 60, 40)
+    lv.stamp("vault", 40, 20)
+    lv.stamp("vault", 80, 8)
+    lv.stamp("trench", 20, 48)
+    lv.put(93, 2, "x")
+    lv.scatter(ledges=40, rocks=100, diamonds=36, apples=46, rounds=14)
+    lv.hungry = 160
+    lv.write("hard", "blasting_gallery", "tileset4", "level5.ogg")
+
+    lv = Level(96, 96, 304)
+    lv.put(48, 48, "p")
+    lv.stamp("trench", 6, 6)
+    lv.stamp("trench", 78, 6)
+    lv.stamp("ring", 8, 80)
+    lv.stamp("ring", 80, 80)
+    lv.stamp("vault", 44, 20)
+    lv.stamp("pushway", 44, 72)
+    lv.put(48, 93, "x")
+    lv.scatter(ledges=60, rocks=150, diamonds=44, apples=57, rounds=16)
+    lv.hungry = 160
+    lv.write("hard", "ant_country", "tileset4", "level4.ogg")
+
+    lv = Level(128, 96, 305)
+    lv.put(2, 2, "p")
+    lv.stamp("keyvault", 110, 10)
+    lv.stamp("yellowroom", 12, 80)
+    lv.stamp("blueexit", 116, 86)
+    lv.stamp("chain", 50, 40)
+    lv.stamp("trench", 70, 70)
+    lv.stamp("vault", 30, 20)
+    lv.stamp("ring", 90, 40)
+    lv.scatter(ledges=80, rocks=200, diamonds=50, apples=65, rounds=20)
+    lv.hungry = 160
+    lv.write("hard", "long_way_down", "tileset4", "level5.ogg")
+
+    lv = Level(128, 128, 306)
+    lv.put(64, 2, "p")
+    lv.stamp("trench", 10, 14)
+    lv.stamp("trench", 100, 30)
+    lv.stamp("ring", 60, 60)
+    lv.stamp("chain", 20, 100)
+    lv.stamp("vault", 100, 100)
+    lv.stamp("keyvault", 40, 40)
+    lv.stamp("yellowroom", 90, 70)
+    lv.stamp("pushway", 10, 60)
+    lv.stamp("blueexit", 62, 120)
+    lv.scatter(ledges=110, rocks=300, diamonds=64, apples=110, rounds=30)
+    lv.texts.append((64, 2, ["the deepest mine of all. the exit",
+                             "is locked twice over, far below."]))
+    lv.hungry = 160
+    lv.write("hard", "the_great_mine", "tileset4", "level5.ogg")
 
 
 if __name__ == "__main__":
