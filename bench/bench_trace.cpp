@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 namespace
 {
@@ -50,6 +51,9 @@ void trace(const char* file, bool lightBombs, int steps)
     {
         level->update();
         Digest digest;
+        std::unordered_map<const Entity*, int> places;
+        for (Entity* entity = level->firstEntity(); entity != nullptr; entity = level->nextEntity())
+            places.emplace(entity, static_cast<int>(places.size()));
         for (Entity* entity = level->firstEntity(); entity != nullptr; entity = level->nextEntity())
         {
             const Vec2 at = entity->getPosition();
@@ -67,6 +71,12 @@ void trace(const char* file, bool lightBombs, int steps)
                 digest.add(tile->isSand());
                 digest.add(tile->isSolid());
                 digest.add(tile->hasEntities());
+                // The order of a cell's list decides which thing a walk of it meets first.
+                for (Entity* entity = tile->firstEntity(); entity != nullptr; entity = tile->nextEntity())
+                {
+                    const auto found = places.find(entity);
+                    digest.add(found == places.end() ? -1 : found->second);
+                }
             }
         }
         Entity_Player* player = game->getPlayer();

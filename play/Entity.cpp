@@ -193,6 +193,28 @@ void Entity::addToCells()
     }
 }
 
+int Entity::listedCells(CellPos cells[2]) const
+{
+    Tilemap* tilemap = currentTilemap();
+    if (tilemap == nullptr)
+    {
+        return 0;
+    }
+    CellPos first;
+    CellPos second;
+    registrationCells(x, y, fallerFlag != 0, first, second);
+    int count = 0;
+    if (tilemap->isInside(first))
+    {
+        cells[count++] = first;
+    }
+    if ((second.x != first.x || second.y != first.y) && tilemap->isInside(second))
+    {
+        cells[count++] = second;
+    }
+    return count;
+}
+
 void Entity::removeFromCells()
 {
     Tilemap* tilemap = currentTilemap();

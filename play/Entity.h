@@ -49,6 +49,8 @@ class Entity
     // the tile under its second corner. Cells outside the grid are never written to.
     void addToCells();
     void removeFromCells();
+    // The cells addToCells lists the entity in (none, one or two); the count is returned.
+    int listedCells(CellPos cells[2]) const;
 
   protected:
     Sprite* sprite; // owned; null draws nothing

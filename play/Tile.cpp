@@ -9,9 +9,12 @@
 #include "Level.h"
 #include "Sprite.h"
 #include "TileSize.h"
+#include "Tilemap.h"
 #include "VideoDriver.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 Tile::Tile()
     : videoDriver(Core::getDevice()->getVideoDriver()), cell{0, 0}, player(nullptr), sandFlag(0),
@@ -158,11 +161,7 @@ void Tile::explode()
 
     // The blast may have replaced tiles: bring every cell list up to date first.
     Level* level = Core::getGame()->getLevel();
-    for (Entity* e = level->firstEntity(); e != nullptr; e = level->nextEntity())
-    {
-        e->removeFromCells();
-        e->addToCells();
-    }
+    relistAll();
 
     if (player != nullptr)
     {
@@ -189,6 +188,108 @@ void Tile::explode()
         {
             level->scheduleRemoval(e);
         }
+    }
+}
+
+namespace
+{
+// Per cell of the grid, the things that stand on it, chained in the level's order.
+struct CellChains
+{
+    std::vector<int32_t> head = std::vector<int32_t>(Tilemap::maxSize * Tilemap::maxSize, -1);
+    std::vector<int32_t> tail = std::vector<int32_t>(Tilemap::maxSize * Tilemap::maxSize, -1);
+    std::vector<int32_t> next;
+    std::vector<Entity*> thing;
+    std::vector<CellPos> touched; // cells with a chain, in the order first met
+    std::vector<const Entity*> standing;
+};
+CellChains chains; // kept, so its storage is reused from blast to blast
+} // namespace
+
+// The same lists as removeFromCells then addToCells on every thing in the level's order: a cell's
+// list keeps what is listed there for no thing of the level (the player among them) and ends with
+// the level's things that stand there, in the level's order. A cell whose list is like that
+// already (nearly every one) is left alone, so a blast does not rebuild 128 x 128 lists.
+void Tile::relistAll()
+{
+    Game* game = Core::getGame();
+    if (game == nullptr || game->getLevel() == nullptr)
+    {
+        return;
+    }
+    Level* level = game->getLevel();
+    Tilemap* tilemap = level->getTilemap();
+    CellChains& c = chains;
+    c.next.clear();
+    c.thing.clear();
+    c.touched.clear();
+    for (Entity* e = level->firstEntity(); e != nullptr; e = level->nextEntity())
+    {
+        CellPos cells[2];
+        const int count = e->listedCells(cells);
+        for (int i = 0; i < count; ++i)
+        {
+            const unsigned at = cells[i].x * Tilemap::maxSize + cells[i].y;
+            const int32_t link = static_cast<int32_t>(c.thing.size());
+            c.thing.push_back(e);
+            c.next.push_back(-1);
+            if (c.head[at] < 0)
+            {
+                c.head[at] = link;
+                c.touched.push_back(cells[i]);
+            }
+            else
+            {
+                c.next[c.tail[at]] = link;
+            }
+            c.tail[at] = link;
+        }
+    }
+    for (const CellPos& cell : c.touched)
+    {
+        const unsigned at = cell.x * Tilemap::maxSize + cell.y;
+        c.standing.clear();
+        for (int32_t link = c.head[at]; link >= 0; link = c.next[link])
+        {
+            c.standing.push_back(c.thing[link]);
+        }
+        c.head[at] = -1;
+        c.tail[at] = -1;
+        tilemap->getTile(cell)->relist(c.standing.data(), c.standing.size());
+    }
+}
+
+void Tile::relist(const Entity* const* standing, std::size_t count)
+{
+    const auto isStanding = [standing, count](const Entity* e)
+    { return std::find(standing, standing + count, e) != standing + count; };
+    // Already in order: the list ends with exactly these, and holds none of them before.
+    bool inOrder = entities.size() >= count;
+    if (inOrder)
+    {
+        const std::size_t before = entities.size() - count;
+        std::size_t i = 0;
+        for (auto it = entities.begin(); it != entities.end() && inOrder; ++it, ++i)
+        {
+            inOrder = i < before ? !isStanding(*it) : *it == standing[i - before];
+        }
+    }
+    if (inOrder)
+    {
+        // Taking a thing off a list moves the walk's cursor off it.
+        if (entityCursor != entities.end() && isStanding(*entityCursor))
+        {
+            entityCursor = entities.end();
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        removeEntity(const_cast<Entity*>(standing[i]));
+    }
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        addEntity(const_cast<Entity*>(standing[i]));
     }
 }
 

@@ -3,6 +3,7 @@
 #include "CellPos.h"
 #include "Rect.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <list>
 
@@ -73,6 +74,11 @@ class Tile
     uint8_t exploding;
 
   private:
+    // Every thing of the level taken off its cells and listed again, in the level's order.
+    static void relistAll();
+    // This cell's part of it: standing are the things listed here afterwards, in the level's order.
+    void relist(const Entity* const* standing, std::size_t count);
+
     Tile(const Tile&) = delete;
     Tile& operator=(const Tile&) = delete;
 };
