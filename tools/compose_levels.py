@@ -129,6 +129,11 @@ class Level:
     def put(self, x, y, c):
         self.cells[y][x] = c
         self.reserved[y][x] = True
+        # Nothing loose right round the start or the exit: no rock waits on the player's head.
+        if c in "px":
+            for yy in range(max(0, y - 3), min(self.h, y + 3)):
+                for xx in range(max(0, x - 2), min(self.w, x + 3)):
+                    self.reserved[yy][xx] = True
 
     def free(self, x, y):
         return not self.reserved[y][x] and self.cells[y][x] == "+"
