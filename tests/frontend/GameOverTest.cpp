@@ -20,6 +20,7 @@ const char* const LEVEL = "7 3\ntileset1\nm.ogg\n#######\n#pb...#\n#######\n0\n"
 
 Mix_Chunk* chunkOf(const std::string& file)
 {
+    MixerHold still;
     Mix_HaltChannel(-1);
     Core::getAudioDriver()->getSound(file)->play();
     Mix_Chunk* chunk = nullptr;
@@ -75,6 +76,7 @@ struct Lost
 
     int pressAndCountSteps(std::initializer_list<SDLKey> keys)
     {
+        MixerHold still;
         for (SDLKey key : keys)
         {
             harness.press(key);

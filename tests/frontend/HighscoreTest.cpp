@@ -124,6 +124,7 @@ bool contains(const std::vector<std::string>& texts, const std::string& text)
 
 Mix_Chunk* chunkOf(const std::string& file)
 {
+    MixerHold still;
     Mix_HaltChannel(-1);
     Core::getAudioDriver()->getSound(file)->play();
     Mix_Chunk* chunk = nullptr;
@@ -471,6 +472,7 @@ TEST(Highscore, EscapeClosesLikeEnterWithTheEnterSound)
     online.server.answer("!closed");
     for (SDLKey closing : {SDLK_ESCAPE, SDLK_RETURN})
     {
+        MixerHold still;
         Mix_HaltChannel(-1);
         pushKey(closing);
         online.highscore->submit();

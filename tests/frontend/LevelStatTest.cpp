@@ -24,6 +24,7 @@ const char* const LEVEL = "7 3\ntileset1\nm.ogg\n#######\n#p...x#\n#######\n0\n"
 // The mixer chunk a cached sound plays: started once, read from its channel, stopped again.
 Mix_Chunk* chunkOf(const std::string& file)
 {
+    MixerHold still;
     Mix_HaltChannel(-1);
     Core::getAudioDriver()->getSound(file)->play();
     Mix_Chunk* chunk = nullptr;
@@ -103,6 +104,7 @@ struct Statistics
 
     Frame step()
     {
+        MixerHold still;
         harness.step();
         Frame frame{
             playingCount(stepChunk),

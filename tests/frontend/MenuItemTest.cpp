@@ -243,12 +243,15 @@ TEST(MenuSlider, ClampsAndSavesVolumes)
     EXPECT_FLOAT_EQ(Core::getAudioDriver()->getSoundVolume(), 1.0f);
     // At the end of the scale a press changes nothing and plays no step sound; a real step does.
     const int quiet = channelsPlayingAfterSilence(h);
-    key(h, SDLK_RIGHT);
-    EXPECT_EQ(sound->getValue(), 100);
-    EXPECT_EQ(channelsPlaying(), quiet);
-    key(h, SDLK_LEFT);
-    EXPECT_EQ(sound->getValue(), 95);
-    EXPECT_GT(channelsPlaying(), quiet);
+    {
+        MixerHold still;
+        key(h, SDLK_RIGHT);
+        EXPECT_EQ(sound->getValue(), 100);
+        EXPECT_EQ(channelsPlaying(), quiet);
+        key(h, SDLK_LEFT);
+        EXPECT_EQ(sound->getValue(), 95);
+        EXPECT_GT(channelsPlaying(), quiet);
+    }
     key(h, SDLK_LEFT, 25);
     EXPECT_EQ(sound->getValue(), 0);
     EXPECT_FLOAT_EQ(Core::getAudioDriver()->getSoundVolume(), 0.0f);

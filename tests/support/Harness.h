@@ -64,6 +64,19 @@ class Harness
     bool readBack;
 };
 
+// Holds the mixer still while it lives (SDL_LockAudio): a sound started meanwhile is still playing
+// when the test looks, however long the steps took. The dummy audio output plays in real time, so a
+// 70 ms menu sound can be over by the end of one slow step on a busy machine. Never keep one across
+// Core::shutdown (closing the audio waits for the mixer).
+class MixerHold
+{
+  public:
+    MixerHold() { SDL_LockAudio(); }
+    ~MixerHold() { SDL_UnlockAudio(); }
+    MixerHold(const MixerHold&) = delete;
+    MixerHold& operator=(const MixerHold&) = delete;
+};
+
 // Fault injection: the next buffer swap throws new Exception(message) instead of swapping, as an
 // operation of the step that fails would.
 void throwAtNextSwap(const std::string& message);
