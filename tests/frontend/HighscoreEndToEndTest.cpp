@@ -1,6 +1,7 @@
 // The real game under Xvfb, driven by xdotool, against a loopback high-score server: the menu's
 // table and back, a score submitted from the game-over screen, and SIGTERM while a message shows.
 #include "Crypt.h"
+#include "GameWindow.h"
 #include "Harness.h"
 #include "HttpFixture.h"
 #include "TestEnv.h"
@@ -20,7 +21,7 @@ namespace
 // A rock falls on the player a second after the start: the game-over screen follows.
 const char* const FALLING_ROCK = "5 5\ntileset1\nTitle_Music.ogg\n#####\n#.r.#\n#...#\n#.p.#\n#####\n0\n";
 
-bool logHas(const std::string& log, const std::string& text, int seconds = 30)
+bool logHas(const std::string& log, const std::string& text, int seconds = 60)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (std::chrono::steady_clock::now() < end)
@@ -47,20 +48,6 @@ void keys(const std::string& window, const std::string& names)
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
         at = space + 1;
     }
-}
-
-std::string windowOf(pid_t game)
-{
-    const std::string command = "timeout 20 xdotool search --all --sync --pid " + std::to_string(game) +
-                                " --name '^Quarrow 1.0$' | head -n 1";
-    char line[64] = {0};
-    FILE* search = popen(command.c_str(), "r");
-    if (search == nullptr)
-        return "";
-    const bool found = fgets(line, sizeof line, search) != nullptr;
-    pclose(search);
-    const std::string id = found ? std::string(line) : "";
-    return id.substr(0, id.find('\n'));
 }
 
 // The exit status, or -1 after killing a game that did not end within the time.
@@ -107,8 +94,9 @@ TEST(HighscoreEndToEnd, TableFromTheMenuThenSubmitFromGameOverThenSigterm)
         execl(QUARROW_BINARY, QUARROW_BINARY, static_cast<char*>(nullptr));
         _exit(101);
     }
+    const GameProcessGuard guard(game);
     ASSERT_TRUE(logHas(log, "Core: game started")) << readFile(log);
-    const std::string window = windowOf(game);
+    const std::string window = findGameWindow(game);
     ASSERT_FALSE(window.empty());
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
 
@@ -136,7 +124,7 @@ TEST(HighscoreEndToEnd, TableFromTheMenuThenSubmitFromGameOverThenSigterm)
     ASSERT_TRUE(server.waitForRequests(3, 10000)) << readFile(log);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     kill(game, SIGTERM);
-    EXPECT_EQ(waitForExit(game, 20), 0) << readFile(log);
+    EXPECT_EQ(waitForExit(game, 60), 0) << readFile(log);
 
     const std::string logText = readFile(log);
     EXPECT_NE(logText.find("Core: quit signal"), std::string::npos) << logText;

@@ -1,4 +1,5 @@
 // The real game under Xvfb, driven by xdotool key events from a fresh application-data folder.
+#include "GameWindow.h"
 #include "Harness.h"
 #include "MenuTestSupport.h"
 #include "TestEnv.h"
@@ -15,7 +16,7 @@ namespace
 {
 
 // Waits until the file holds the text at least `times` times.
-bool waitFor(const std::string& path, const std::string& text, int times = 1, int seconds = 30)
+bool waitFor(const std::string& path, const std::string& text, int times = 1, int seconds = 60)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (std::chrono::steady_clock::now() < end)
@@ -81,18 +82,12 @@ TEST(MenuEndToEnd, NewProfileFirstLevelThenExitToSystem)
         execl(QUARROW_BINARY, QUARROW_BINARY, static_cast<char*>(nullptr));
         _exit(101);
     }
+    const GameProcessGuard guard(game);
 
     ASSERT_TRUE(waitFor(log, "Core: game started")) << readFile(log);
-    char window[64] = {0};
-    // Other tests may have windows of the same caption on this display: ask for ours by its process.
-    const std::string searchCommand = "timeout 20 xdotool search --all --sync --pid " + std::to_string(game) +
-                                      " --name '^Quarrow 1.0$' | head -n 1";
-    FILE* search = popen(searchCommand.c_str(), "r");
-    ASSERT_NE(search, nullptr);
-    const bool found = fgets(window, sizeof window, search) != nullptr;
-    pclose(search);
-    ASSERT_TRUE(found);
-    const std::string id = std::string(window).substr(0, std::string(window).find('\n'));
+    // Other tests may have windows of the same caption on this display: ours is found by its process.
+    const std::string id = findGameWindow(game);
+    ASSERT_FALSE(id.empty());
     // Keys go to our window only (sent events), never to whatever window has the focus.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
 
@@ -111,7 +106,7 @@ TEST(MenuEndToEnd, NewProfileFirstLevelThenExitToSystem)
     keys(id, "Down Down Down Down Down Return Return"); // "exit game", "exit to system"
 
     int status = -1;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     pid_t done = 0;
     while (done == 0 && std::chrono::steady_clock::now() < end)
     {

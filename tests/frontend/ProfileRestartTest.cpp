@@ -1,5 +1,6 @@
 // The real game under Xvfb, run twice on one application-data folder: what the first run saved
 // in the profile is what the second run loads.
+#include "GameWindow.h"
 #include "Harness.h"
 #include "TestEnv.h"
 
@@ -76,27 +77,17 @@ class GameProcess
         }
     }
 
-    // Waits for the window and focuses it; false when it does not appear.
+    // Waits for the window; false when it does not appear. Keys are sent to it, so it needs no focus
+    // (focus on a display shared with other tests' windows would only be taken away again).
     bool findWindow()
     {
         if (pid < 0 || !waitForText(log, "Core: game started"))
         {
             return false;
         }
-        // Other tests' windows of the same caption share the display: ours is asked for by its process.
-        const std::string command = "timeout 60 xdotool search --all --sync --pid " + std::to_string(pid) +
-                                    " --name '^Quarrow 1.0$' | head -n 1";
-        FILE* search = popen(command.c_str(), "r");
-        char line[64] = {0};
-        const bool found = search != nullptr && fgets(line, sizeof line, search) != nullptr;
-        if (search != nullptr)
-        {
-            pclose(search);
-        }
-        window = std::string(line).substr(0, std::string(line).find('\n'));
-        run("windowfocus --sync " + window);
+        window = findGameWindow(pid);
         pause(500);
-        return found && !window.empty();
+        return !window.empty();
     }
 
     void keys(const std::string& names)
