@@ -121,7 +121,9 @@ GameRun runGameUntilItGetsADisplay(const std::string& workDir, bool stopAfterSta
     {
         dataHome = makeTempDir("quarrow-xdg");
         run = runGame(workDir, dataHome, stopAfterStart);
-        if (run.log.find("Init error: Couldn't open X11 display") == std::string::npos)
+        // SDL's x11 driver says "No available video device" when its first probe was refused.
+        if (run.log.find("Init error: Couldn't open X11 display") == std::string::npos &&
+            run.log.find("Init error: No available video device") == std::string::npos)
         {
             break;
         }

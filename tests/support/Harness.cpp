@@ -212,18 +212,22 @@ Harness::Harness(const std::string& workDir, const std::map<std::string, std::st
     }
     // Without a display SDL falls back to a text-mode driver; the tests want the X server or nothing.
     setenv("SDL_VIDEODRIVER", "x11", 0);
-    // The shared Xvfb refuses connections now and then while many tests start at once (its listen
-    // queue is short); such a start-up is tried again.
-    for (int attempt = 0; attempt < 40; ++attempt)
+    // The shared Xvfb refuses connections now and then while many tests start at once; such a
+    // start-up is tried again, for up to 20 s. SDL 1.2 reports a refusal in two ways: "No available
+    // video device" when its x11 driver's first probe of the display fails, "Couldn't open X11
+    // display" when the probe got through and the real connection did not.
+    for (int attempt = 0; attempt < 200; ++attempt)
     {
         forgetShownFrame();
         result = Core::init("config.ini");
-        if (result == 0 || logText().find("Init error: Couldn't open X11 display") == std::string::npos)
+        const std::string log = logText();
+        if (result == 0 || (log.find("Init error: Couldn't open X11 display") == std::string::npos &&
+                            log.find("Init error: No available video device") == std::string::npos))
         {
             break;
         }
         Core::shutdown();
-        SDL_Delay(50);
+        SDL_Delay(100);
     }
     if (result != 0)
     {
