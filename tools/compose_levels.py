@@ -260,7 +260,7 @@ def levels():
     lv.stamp("chain", 20, 30)
     lv.stamp("ring", 50, 34)
     lv.put(61, 45, "x")
-    lv.scatter(ledges=24, rocks=60, diamonds=26, apples=33, rounds=8)
+    lv.scatter(ledges=24, rocks=60, diamonds=26, apples=28, rounds=8)
     lv.texts.append((2, 2, ["a long dig with little to eat.",
                             "every step counts down here."]))
     lv.hungry = 160
@@ -273,7 +273,7 @@ def levels():
     lv.stamp("blueexit", 34, 30)
     lv.stamp("trench", 8, 10)
     lv.stamp("pushway", 50, 12)
-    lv.scatter(ledges=30, rocks=70, diamonds=30, apples=39, rounds=10)
+    lv.scatter(ledges=30, rocks=70, diamonds=30, apples=33, rounds=10)
     lv.hungry = 160
     lv.write("hard", "keyholders", "tileset4", "level4.ogg")
 
@@ -285,7 +285,7 @@ def levels():
     lv.stamp("vault", 80, 8)
     lv.stamp("trench", 20, 48)
     lv.put(93, 2, "x")
-    lv.scatter(ledges=40, rocks=100, diamonds=36, apples=46, rounds=14)
+    lv.scatter(ledges=40, rocks=100, diamonds=36, apples=39, rounds=14)
     lv.hungry = 160
     lv.write("hard", "blasting_gallery", "tileset4", "level5.ogg")
 
