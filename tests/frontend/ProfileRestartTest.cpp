@@ -52,6 +52,9 @@ class GameProcess
   public:
     GameProcess(const std::string& work, const std::string& xdg) : log(xdg + "/vormel/Quarrow/log.txt")
     {
+        // The game starts its log afresh, but only once it runs: the last run's "game started" must
+        // not be taken for this one's.
+        unlink(log.c_str());
         pid = fork();
         if (pid == 0)
         {
