@@ -15,5 +15,11 @@ export XDG_DATA_HOME
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
+# The software GL driver renders in the calling thread and keeps no shader cache: no worker
+# threads come and go around LeakSanitizer's stop-the-world at exit (its tracer crashed now and
+# then), eight tests at once do not each start a thread per core, and nothing is written to the
+# real ~/.cache.
+export LP_NUM_THREADS=0
+export MESA_SHADER_CACHE_DISABLE=true
 cd build-test
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure -j"$(nproc)" "$@"
