@@ -229,8 +229,10 @@ int main(int argc, char** argv)
     benchmark::AddCustomContext("shipped_level", fileOf(Subject::shipped));
 
     // Peak memory with the largest level loaded, before any benchmark has run.
-    Core::getGame()->getLevel()->load(0, stressRestFile, false);
     char rss[32];
+    std::snprintf(rss, sizeof rss, "%.1f MB", peakRssMb());
+    benchmark::AddCustomContext("peak_rss_after_start", rss);
+    Core::getGame()->getLevel()->load(0, stressRestFile, false);
     std::snprintf(rss, sizeof rss, "%.1f MB", peakRssMb());
     benchmark::AddCustomContext("peak_rss_after_stress_load", rss);
 
