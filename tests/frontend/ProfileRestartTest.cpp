@@ -101,7 +101,7 @@ class GameProcess
             const std::string name =
                 names.substr(at, space == std::string::npos ? std::string::npos : space - at);
             run("key --window " + window + " --clearmodifiers " + name);
-            pause(150);
+            pause(250);
             at = space == std::string::npos ? names.size() : space + 1;
         }
     }
@@ -177,10 +177,10 @@ TEST(ProfileRestart, ReachedLevelSurvivesARestart)
     {
         GameProcess first(work, xdg);
         ASSERT_TRUE(first.findWindow()) << first.logText();
+        // Keys are sent a while apart, never back to back: SDL takes a sent key-up followed at once by
+        // a key-down of the same key (both stamped with time 0) for a held key's repeat and drops both.
         first.keys("Return k i m Return"); // start new game "kim": the levels page
-        // Saving the new profile may take a while: a key sent meanwhile would share its step.
-        ASSERT_TRUE(waitForText(first.log, "Menu: event [start_name, enter]")) << first.logText();
-        first.keys("Return Return"); // tutorial, its first level
+        first.keys("Return Return");       // tutorial, its first level
         ASSERT_TRUE(waitForText(first.log, "Menu: event [level_0, enter]")) << first.logText();
         // The first load is the menu's background level at start-up.
         ASSERT_TRUE(waitForText(first.log, "Level: levels/tutorial/one.txt loaded", 60, 2))
