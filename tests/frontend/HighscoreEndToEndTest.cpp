@@ -43,7 +43,7 @@ void keys(const std::string& window, const std::string& names)
         if (space == std::string::npos)
             space = names.size();
         const std::string command =
-            "xdotool key --window " + window + " " + names.substr(at, space - at) + " >/dev/null 2>&1";
+            "xdotool " + keyArguments(window, names.substr(at, space - at)) + " >/dev/null 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
         at = space + 1;

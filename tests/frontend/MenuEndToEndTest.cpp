@@ -43,7 +43,7 @@ void keys(const std::string& window, const std::string& names)
         const size_t space = names.find(' ', at);
         const std::string name =
             names.substr(at, space == std::string::npos ? std::string::npos : space - at);
-        xdotool(window, "key --window " + window + " " + name);
+        xdotool(window, keyArguments(window, name));
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
         at = space == std::string::npos ? names.size() : space + 1;
     }

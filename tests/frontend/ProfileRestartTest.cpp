@@ -100,7 +100,7 @@ class GameProcess
             const size_t space = names.find(' ', at);
             const std::string name =
                 names.substr(at, space == std::string::npos ? std::string::npos : space - at);
-            run("key --window " + window + " --clearmodifiers " + name);
+            run(keyArguments(window, name));
             pause(250);
             at = space == std::string::npos ? names.size() : space + 1;
         }

@@ -42,3 +42,8 @@ GameProcessGuard::~GameProcessGuard()
         waitpid(pid, nullptr, 0);
     }
 }
+
+std::string keyArguments(const std::string& window, const std::string& key)
+{
+    return "key --window " + window + " " + key + " keyup --window " + window + " F12";
+}

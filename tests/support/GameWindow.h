@@ -20,3 +20,9 @@ class GameProcessGuard
   private:
     pid_t pid;
 };
+
+// The xdotool arguments that send one key (press and release) to the window. A release of F12 (not
+// held, so SDL ignores it) follows: SDL 1.2 takes a key-up directly followed by a key-down of the
+// same key, both sent with time stamp 0, for a held key's repeat and drops both, and the shared X
+// server may hand two presses of one key sent a while apart over in one go.
+std::string keyArguments(const std::string& window, const std::string& key);
