@@ -9,6 +9,7 @@
 #include <SDL/SDL.h>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 Device::Device() : videoDriver(nullptr), keyState(nullptr), lastKey(0), width(0), height(0), bpp(0)
 {
@@ -31,8 +32,21 @@ Device::Device() : videoDriver(nullptr), keyState(nullptr), lastKey(0), width(0)
         SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 1);
     }
     const bool fullScreen = config->get("screen_full", 0) != 0;
-    width = static_cast<uint16_t>(config->get("screen_width", 1024));
-    height = static_cast<uint16_t>(config->get("screen_height", 768));
+    const int16_t configWidth = config->get("screen_width", 1024);
+    const int16_t configHeight = config->get("screen_height", 768);
+    // A negative size would wrap to a window some 65000 pixels across, drawn off the screen.
+    if (configWidth < 0 || configHeight < 0)
+    {
+        Core::log("Device: screen size " + std::to_string(configWidth) + " x " +
+                  std::to_string(configHeight) + " not usable, using 1024 x 768");
+        width = 1024;
+        height = 768;
+    }
+    else
+    {
+        width = static_cast<uint16_t>(configWidth);
+        height = static_cast<uint16_t>(configHeight);
+    }
     bpp = static_cast<uint8_t>(config->get("screen_bpp", 32));
 
     const Uint32 flags = fullScreen ? SDL_OPENGL | SDL_FULLSCREEN : SDL_OPENGL;

@@ -55,6 +55,19 @@ TEST(Device, ReadsTheVideoModeFromTheConfiguration)
     EXPECT_EQ(device().getHeight(), 600);
 }
 
+TEST(Device, ANegativeSizeFallsBackTo1024By768)
+{
+    Harness h(QUARROW_DATA_DIR, {{"config.ini", "screen_width = 800\nscreen_height = -5\n"}});
+    ASSERT_NE(Core::getDevice(), nullptr);
+    SDL_Surface* screen = SDL_GetVideoSurface();
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(screen->w, 1024);
+    EXPECT_EQ(screen->h, 768);
+    EXPECT_EQ(device().getSize(), std::make_pair(uint16_t(1024), uint16_t(768)));
+    EXPECT_NE(h.logText().find("Device: screen size 800 x -5 not usable, using 1024 x 768\n"),
+              std::string::npos);
+}
+
 TEST(Device, ListsTheFullScreenModes)
 {
     Harness h(QUARROW_DATA_DIR);
