@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/setup.sh --tests
-cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DQUARROW_SANITIZE=ON -DQUARROW_TESTS=ON >/dev/null
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARROW_SANITIZE=ON -DQUARROW_TESTS=ON >/dev/null
 cmake --build build-test -j"$(nproc)"
 
 export SDL_AUDIODRIVER=dummy
