@@ -1,0 +1,177 @@
+#include "GameSession.h"
+#include "TestEnv.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+
+void pause(int milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+int occurrences(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+GameSession::GameSession(const std::string& work, const std::string& xdg,
+                         const std::map<std::string, std::string>& environment)
+    : log(xdg + "/vormel/Quarrow/log.txt"), pid(-1), status(-1)
+{
+    if (display.name().empty())
+        return;
+    // The game starts its log afresh only once it runs: a last run's "game started" must not be
+    // taken for this one's.
+    unlink(log.c_str());
+    pid = fork();
+    if (pid == 0)
+    {
+        setenv("DISPLAY", display.name().c_str(), 1);
+        setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        // Leaks are checked by the in-process tests; here the GL driver unloaded at exit would
+        // leave an unattributable report that turns the exit status into 1.
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        for (const auto& variable : environment)
+            setenv(variable.first.c_str(), variable.second.c_str(), 1);
+        if (chdir(work.c_str()) != 0)
+            _exit(100);
+        execl(QUARROW_BINARY, QUARROW_BINARY, static_cast<char*>(nullptr));
+        _exit(101);
+    }
+}
+
+GameSession::~GameSession()
+{
+    if (pid > 0)
+    {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+}
+
+bool GameSession::start()
+{
+    if (pid <= 0 || !logHas("Core: game started"))
+        return false;
+    const std::string command = "DISPLAY=" + display.name() +
+                                " timeout 60 xdotool search --sync --limit 1 --name '^Quarrow 1.0$' 2>/dev/null";
+    FILE* search = popen(command.c_str(), "r");
+    char line[64] = {0};
+    if (search == nullptr)
+        return false;
+    const bool found = fgets(line, sizeof line, search) != nullptr;
+    pclose(search);
+    window = std::string(line).substr(0, std::string(line).find('\n'));
+    if (!found || window.empty())
+        return false;
+    // The pointer on the window gives it the keyboard (there is no window manager to ask).
+    xdotool("mousemove --window " + window + " 100 100");
+    xdotool("windowfocus " + window);
+    pause(1000);
+    return true;
+}
+
+bool GameSession::xdotool(const std::string& arguments) const
+{
+    const std::string command = "DISPLAY=" + display.name() + " xdotool " + arguments + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+void GameSession::keys(const std::string& names)
+{
+    for (size_t at = 0; at < names.size();)
+    {
+        const size_t space = names.find(' ', at);
+        const std::string name = names.substr(at, space == std::string::npos ? std::string::npos : space - at);
+        // Held for a few steps, as a finger would: the player's moves read the held keys, not
+        // the presses.
+        xdotool("keydown " + name);
+        pause(60);
+        xdotool("keyup " + name);
+        // Enter and Escape open pages and screens. The first picture of one can keep the software
+        // renderer busy for a while (new shaders), and a key typed meanwhile would land in the
+        // same step as the one that opened it, and be read before the new page takes keys.
+        pause(name == "Return" || name == "Escape" ? 1000 : 190);
+        at = space == std::string::npos ? names.size() : space + 1;
+    }
+}
+
+bool GameSession::holdUntil(const std::string& key, const std::string& path, const std::string& text,
+                            int seconds)
+{
+    xdotool("keydown " + key);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    bool found = false;
+    while (!found && std::chrono::steady_clock::now() < end)
+    {
+        pause(50);
+        found = readFile(path).find(text) != std::string::npos;
+    }
+    xdotool("keyup " + key);
+    return found;
+}
+
+bool GameSession::logHas(const std::string& text, int times, int seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < end)
+    {
+        if (occurrences(readFile(log), text) >= times)
+            return true;
+        // A game that has ended writes nothing more.
+        if (ended())
+            return occurrences(readFile(log), text) >= times;
+        pause(50);
+    }
+    return false;
+}
+
+bool GameSession::ended()
+{
+    if (pid > 0 && waitpid(pid, &status, WNOHANG) == pid)
+        pid = -1;
+    return pid <= 0;
+}
+
+int GameSession::terminate(int signal, int seconds)
+{
+    if (!ended())
+        kill(pid, signal);
+    return waitForExit(seconds);
+}
+
+int GameSession::waitForExit(int seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!ended() && std::chrono::steady_clock::now() < end)
+        pause(50);
+    if (pid > 0)
+    {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+        return -1;
+    }
+    if (status == -1)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string GameSession::logText() const
+{
+    return readFile(log);
+}

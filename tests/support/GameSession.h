@@ -1,0 +1,51 @@
+#pragma once
+
+#include "PrivateDisplay.h"
+
+#include <map>
+#include <string>
+#include <sys/types.h>
+
+// One run of the real game binary on a display of its own, in the working folder `work`, with its
+// application data under `xdg`, typed at through the X server's test extension as a player would.
+class GameSession
+{
+  public:
+    GameSession(const std::string& work, const std::string& xdg,
+                const std::map<std::string, std::string>& environment = {});
+    ~GameSession();
+    GameSession(const GameSession&) = delete;
+    GameSession& operator=(const GameSession&) = delete;
+
+    // Waits for "Core: game started" and the window; false when either does not come.
+    bool start();
+
+    // Presses and releases each of the space-separated key names (xdotool's), a quarter second
+    // apart (a second after Enter and Escape) so every press lands in a step of its own.
+    void keys(const std::string& names);
+
+    // Holds the key down until the file holds the text, at most `seconds`.
+    bool holdUntil(const std::string& key, const std::string& path, const std::string& text,
+                   int seconds = 60);
+
+    // Waits until the log holds the text at least `times` times.
+    bool logHas(const std::string& text, int times = 1, int seconds = 60);
+
+    // Sends the signal and returns the exit status, or -1 after killing a game that did not end.
+    int terminate(int signal = 15, int seconds = 60);
+    // The exit status once the game ends by itself, or -1 after killing it at the time limit.
+    int waitForExit(int seconds = 60);
+
+    std::string logText() const;
+    const std::string log;
+
+  private:
+    bool xdotool(const std::string& arguments) const;
+    // True once the game has ended; its status is kept for waitForExit.
+    bool ended();
+
+    PrivateDisplay display;
+    pid_t pid;
+    int status;
+    std::string window;
+};
