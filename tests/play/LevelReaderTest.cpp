@@ -227,7 +227,9 @@ TEST_F(LevelReader, TruncatedAndBinaryFilesKeepWhatWasRead)
 TEST_F(LevelReader, AHeadLineOfMoreThan19CharactersEndsTheReading)
 {
     open({{"levels/long.txt", "3 1\ntileset-name-too-long\nm.ogg\n#r#\n1\n0 0 1\nhello\n"},
-          {"levels/exact.txt", "3 1\ntileset-name-19-ch\nm.ogg\n#r#\n1\n0 0 1\nhello\n"}});
+          {"levels/exact.txt", "3 1\ntileset-name-19-ch\nm.ogg\n#r#\n1\n0 0 1\nhello\n"},
+          {"levels/longsize.txt", "3 1                   \nt\nm.ogg\n#r#\n0\n"},
+          {"levels/longmusic.txt", "3 1\nt\nmusic-name-too-long.ogg\n#r#\n0\n"}});
 
     ASSERT_EQ(load("levels/long.txt"), "");
     EXPECT_EQ(level->getTileset(), "tileset-name-too-lo");
@@ -240,6 +242,27 @@ TEST_F(LevelReader, AHeadLineOfMoreThan19CharactersEndsTheReading)
     EXPECT_EQ(grid(), "#.#\n");
     EXPECT_EQ(things(), "r@1,0");
     EXPECT_EQ(level->getTilemap()->getMessages(CellPos{0, 0}), std::vector<std::string>{"hello"});
+
+    // A long size line still gives its numbers; a long music line ends the reading as well.
+    ASSERT_EQ(load("levels/longsize.txt"), "");
+    EXPECT_EQ(level->getTilemap()->getWidth(), 3);
+    EXPECT_EQ(level->getTileset(), "");
+    EXPECT_EQ(grid(), "...\n");
+    ASSERT_EQ(load("levels/longmusic.txt"), "");
+    EXPECT_EQ(level->getTileset(), "t");
+    EXPECT_EQ(grid(), "...\n");
+    EXPECT_EQ(things(), "");
+}
+
+TEST_F(LevelReader, TheMusicNameChangesOnlyWithMusicOn)
+{
+    open({{"levels/a.txt", "1 1\nt\na.ogg\n.\n0\n"}, {"levels/b.txt", "1 1\nt\nb.ogg\n.\n0\n"}});
+    level->load(0, "levels/a.txt", true);
+    EXPECT_EQ(level->getMusic(), "a.ogg");
+    level->load(0, "levels/b.txt", false);
+    EXPECT_EQ(level->getMusic(), "a.ogg");
+    level->load(0, "levels/b.txt", true);
+    EXPECT_EQ(level->getMusic(), "b.ogg");
 }
 
 TEST_F(LevelReader, CellTextsKeepNumbersTheirHeaderLacksAndStopAtALongLine)
@@ -300,7 +323,12 @@ TEST_F(LevelReader, AWideLevelIsCappedAt128ColumnsButCountsItsRowsInTheFileWidth
     EXPECT_EQ(rock->getPosition().x, 150 * 64 + 32);
     EXPECT_EQ(rock->getPosition().y, 32);
     EXPECT_FALSE(tilemap->getTile(CellPos{127, 0})->hasEntities());
-    harness->step(3);
+    // In play it is updated with its row, stands on the outside wall and stays where it is.
+    Core::getGame()->setState(2, false);
+    harness->step(30);
+    EXPECT_EQ(rock->getPosition().x, 150 * 64 + 32);
+    EXPECT_EQ(rock->getPosition().y, 32);
+    EXPECT_FALSE(tilemap->getTile(CellPos{127, 0})->hasEntities());
 }
 
 TEST_F(LevelReader, ATallLevelIsCappedAt128RowsAndThingsBelowStayOffTheGrid)
