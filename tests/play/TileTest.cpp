@@ -141,6 +141,29 @@ TEST(TileTest, ExplosionSparesWallsClosedDoorsExitAndOutside)
     EXPECT_FALSE(farCorner->isExploding());
 }
 
+TEST(TileTest, BonusesSurviveABlastAndOtherThingsGoAtTheEndOfTheStep)
+{
+    // Blast at (2, 1): a rock, a box, a diamond, an apple, a key and an ant in its nine cells.
+    PlayLevel play({"#######", "#rZb..#", "#B\"e..#", "#.....#", "#....p#"});
+    Level* level = Core::getGame()->getLevel();
+    auto kinds = [&]
+    {
+        std::string list;
+        for (Entity* e = level->firstEntity(); e != nullptr; e = level->nextEntity())
+        {
+            list += e->isRock() ? 'r' : e->isBox() ? 'Z' : e->isEnemy() ? 'e' : e->isKey() ? 'k' : 'b';
+        }
+        return list;
+    };
+    ASSERT_EQ("rZbbke", kinds()); // diamonds and apples both show as b
+
+    play.tilemap()->explode(CellPos{2, 1});
+    EXPECT_EQ("rZbbke", kinds()); // nothing is deleted before the end of a step
+    play.harness.step();
+    EXPECT_EQ("bbk", kinds());
+    EXPECT_FALSE(play.player()->isDead());
+}
+
 TEST(TileTest, PlayerDiesCloserThan32PixelsToABlast)
 {
     PlayLevel play({".......", "p......", "......."});
