@@ -3,6 +3,7 @@
 #include "Harness.h"
 #include "TestPictures.h"
 
+#include "AudioDriver.h"
 #include "Core.h"
 #include "Entity.h"
 #include "Entity_Player.h"
@@ -157,7 +158,10 @@ TEST(TileTest, BonusesSurviveABlastAndOtherThingsGoAtTheEndOfTheStep)
     };
     ASSERT_EQ("rZbbke", kinds()); // diamonds and apples both show as b
 
+    ASSERT_FALSE(Core::getAudioDriver()->isSoundBlocked("sounds/explosion.wav"));
     play.tilemap()->explode(CellPos{2, 1});
+    // Played unblocked: another blast within 5 steps stays silent.
+    EXPECT_TRUE(Core::getAudioDriver()->isSoundBlocked("sounds/explosion.wav"));
     EXPECT_EQ("rZbbke", kinds()); // nothing is deleted before the end of a step
     play.harness.step();
     EXPECT_EQ("bbk", kinds());
