@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <thread>
 #include <utility>
 
 namespace
@@ -207,10 +208,19 @@ TEST(Highscore, TableAnswersGiveTheirRowsInOrder)
     using Rows = std::vector<std::pair<std::string, int32_t>>;
     struct Case
     {
-        const char* answer;
+        std::string answer;
         Rows rows;
     };
     const Rows annBob = {{"ann", 300}, {"bob", 250}};
+    // More rows than fit above the "ok" button: every one is drawn all the same, the last ones
+    // over and below it.
+    std::string fifteen = "15\n";
+    Rows fifteenRows;
+    for (int i = 0; i < 15; ++i)
+    {
+        fifteen += "p" + std::to_string(i) + "\t" + std::to_string(100 - i) + "\n";
+        fifteenRows.emplace_back("p" + std::to_string(i), 100 - i);
+    }
     const std::vector<Case> cases = {
         {"0\n", {}},
         {"2\nann\t300\nbob\t250\n", annBob},
@@ -221,6 +231,7 @@ TEST(Highscore, TableAnswersGiveTheirRowsInOrder)
         {"  3\nzed\t-5\n100%\t7\n%s%n%d\t1\n", {{"zed", -5}, {"100%", 7}, {"%s%n%d", 1}}},
         {"<html>\nann\t300\n</html>\n", {}},
         {"-2\nann\t300\n", {}},
+        {fifteen, fifteenRows},
     };
     Online online;
     for (const Case& c : cases)
@@ -233,10 +244,11 @@ TEST(Highscore, TableAnswersGiveTheirRowsInOrder)
         EXPECT_EQ(online.rows(), c.rows);
 
         std::vector<std::string> drawn = {"highscore"};
-        for (const auto& row : c.rows)
+        // A row that starts below the window is clipped away by GL, so it cannot be seen here.
+        for (size_t i = 0; i < c.rows.size() && 150 + 45 * i < 768; ++i)
         {
-            drawn.push_back(row.first);
-            drawn.push_back(std::to_string(row.second));
+            drawn.push_back(c.rows[i].first);
+            drawn.push_back(std::to_string(c.rows[i].second));
         }
         drawn.push_back("ok");
         EXPECT_EQ(textsOf(recordQuads([&] { online.highscore->draw(); })), drawn);
@@ -375,6 +387,11 @@ TEST(Highscore, SubmissionSendsNameScoreAndSignature)
     shown = textsOnTop(recordQuads([&] { online.highscore->submit(); }));
     EXPECT_EQ(shown, (std::vector<std::string>{"server error", "bad hash", "ok"}));
     EXPECT_EQ(online.game->getState(), 4);
+    // The status is not looked at: an error page's body is the answer like any other.
+    online.server.answer("9", 500);
+    pushKey(SDLK_RETURN);
+    shown = textsOnTop(recordQuads([&] { online.highscore->submit(); }));
+    EXPECT_EQ(shown, (std::vector<std::string>{"score submitted", "you are the # 9 on the highscore", "ok"}));
 
     // A screenshot of the message screen over the statistics.
     online.server.answer("7");
@@ -490,4 +507,53 @@ TEST(Highscore, QuitWhileAMessageShowsEndsTheScreen)
     SDL_PushEvent(&quit);
     online.highscore->submit();
     EXPECT_FALSE(Core::isRunning());
+}
+
+// A message screen runs in place of the main loop: at most one frame per 16 ms, and every frame
+// moves the "ok" pulse on and updates the sound driver once (a fade goes on, one step a frame).
+TEST(Highscore, MessageScreenFramesAreGatedAndKeepTheSoundGoing)
+{
+    Online online;
+    online.harness.step();
+    Mix_Chunk* enter = chunkOf("sounds/menu_enter.wav");
+    ASSERT_NE(enter, nullptr);
+    online.harness.step(); // the title music, halted above, starts again
+    AudioDriver* audio = Core::getAudioDriver();
+    audio->setMusicVolume(1.0f);
+    audio->fadeMusic(0.01f);
+    int music = -1;
+    for (int i = 0; i < AudioDriver::CHANNEL_COUNT; ++i)
+    {
+        if (Mix_Playing(i) && Mix_GetChunk(i) != enter)
+        {
+            music = i;
+        }
+    }
+    ASSERT_GE(music, 0);
+    ASSERT_EQ(Mix_Volume(music, -1), 0);
+
+    online.server.answer("!busy");
+    std::thread closer(
+        [&]
+        {
+            if (online.server.waitForRequests(1, 5000))
+            {
+                std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            }
+            pushKey(SDLK_RETURN);
+        });
+    const float phaseBefore = online.highscore->getPhase();
+    const unsigned int swapsBefore = online.harness.swapCount();
+    const auto before = std::chrono::steady_clock::now();
+    online.highscore->submit();
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before);
+    closer.join();
+
+    // One swap is the "connecting..." picture, the others are the message screen's frames.
+    const int frames = static_cast<int>(online.harness.swapCount() - swapsBefore) - 1;
+    EXPECT_GE(frames, 1);
+    EXPECT_LE(frames, elapsed.count() / 16 + 1) << elapsed.count() << " ms";
+    EXPECT_NEAR(online.highscore->getPhase() - phaseBefore, 0.003f * frames, 1e-4f);
+    EXPECT_NEAR(Mix_Volume(music, -1), std::lround(0.01 * frames * MIX_MAX_VOLUME), 1) << frames;
 }
