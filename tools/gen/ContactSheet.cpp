@@ -79,6 +79,12 @@ TextStyle labelStyle(float px)
     return st;
 }
 
+// The label over an entry: its name and its size in pixels.
+std::string caption(const std::string& name, const Image& img)
+{
+    return name + "  " + std::to_string(img.w()) + "x" + std::to_string(img.h());
+}
+
 // ---- Mock screens: the pictures put together the way the game draws them. ----------------
 
 struct Pictures
@@ -358,7 +364,7 @@ int main(int argc, char** argv)
         if (i >= files.size())
             e.scale = 1;
         e.iw = int(e.img.w() * e.scale);
-        e.w = std::max(e.iw, int(measureText(e.name, labelStyle(18))) + 60);
+        e.w = std::max(e.iw, int(measureText(caption(e.name, e.img), labelStyle(18))) + 8);
         e.h = int(e.img.h() * e.scale) + 30;
         if (x + e.w + margin > pageW)
         {
@@ -377,8 +383,7 @@ int main(int argc, char** argv)
     const TextStyle title = labelStyle(18), small = labelStyle(11);
     for (const Entry& e : entries)
     {
-        drawText(page, e.x, e.y + 20,
-                 e.name + "  " + std::to_string(e.img.w()) + "x" + std::to_string(e.img.h()), title);
+        drawText(page, e.x, e.y + 20, caption(e.name, e.img), title);
         const int top = e.y + 30;
         const Image shown = e.scale == 1.0f ? e.img : e.img.scaled(e.iw, e.h - 30);
         // Checkerboard under the picture shows its transparency.
