@@ -328,6 +328,22 @@ TEST(GameData, SoundsAndTunesLastAsPlanned)
     EXPECT_NEAR(kJingle.seconds, jingle.size() / 44100.0, 0.15);
 }
 
+TEST(GameData, SoundsSwingAboutSilence)
+{
+    Mixer mixer;
+    ASSERT_TRUE(mixer.isOpen());
+    for (const Audio& s : kSounds)
+    {
+        const std::vector<float> pcm = mixer.load(kData + "/sounds/" + s.file + ".wav");
+        ASSERT_FALSE(pcm.empty()) << s.file;
+        double sum = 0;
+        for (float v : pcm)
+            sum += v;
+        // A sound that leans to one side thumps as its envelope opens and closes.
+        EXPECT_LT(std::fabs(sum / pcm.size()), 0.01) << s.file;
+    }
+}
+
 TEST(GameData, TunesLoopWithoutAClick)
 {
     Mixer mixer;

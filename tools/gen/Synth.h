@@ -49,7 +49,8 @@ class Osc
         double v = p < duty ? 1 : -1;
         v += blep(p, dt);
         v -= blep(std::fmod(p + 1 - duty, 1.0), dt);
-        return float(v);
+        // A narrow pulse leans to one side; without its mean it would thump as its envelope opens.
+        return float(v - (2 * duty - 1));
     }
     float triangle(double freq)
     {
