@@ -361,6 +361,9 @@ int main(int argc, char** argv)
         e.scale = e.img.w() > 900 ? 0.75f : (frameW < 96 && g.cols * 96 <= 1024 ? 96.0f / frameW : 1.0f);
         if (frameW * e.scale > 400 && g.cols == 1)
             e.scale = std::min(e.scale, 400.0f / frameW);
+        // Glyph and tile cells are shown at least 48 pixels wide, room for a glyph and its label.
+        if (g.cols == 16 && frameW * e.scale < 48)
+            e.scale = 48.0f / frameW;
         if (i >= files.size())
             e.scale = 1;
         e.iw = int(e.img.w() * e.scale);
@@ -404,6 +407,13 @@ int main(int argc, char** argv)
                 rect(page, fx + 1, fy + 1, fx + fw, fy + fh, rgb(0x000000, 0.55f));
             if (g.cols <= 8)
                 drawText(page, fx + 3, fy + 12, std::to_string(fr), small);
+            else if (frameUsed(g, fr))
+            {
+                // Two hex digits, row then column: a glyph cell's byte, a tile cell's place.
+                char hex[12];
+                std::snprintf(hex, sizeof hex, "%02X", fr);
+                drawText(page, fx + fw - measureText(hex, small) - 2, fy + 11, hex, small);
+            }
         }
     }
     if (!page.savePng(argv[2]))
