@@ -92,3 +92,50 @@ TEST(Core, QuitLogsAnEmptyLineAfterIt)
     EXPECT_EQ(log.find("an old run"), std::string::npos);
     EXPECT_NE(log.find("\nCore: quit signal\n\nafter\n"), std::string::npos);
 }
+
+namespace
+{
+
+// Start-up that gets past the configuration and the sound driver and fails at the window: a video
+// driver that does not exist makes the window library refuse to start.
+std::string startUpFailingAtTheWindow(const std::string& configBytes)
+{
+    const std::string appData = useFreshAppData();
+    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    EXPECT_EQ(Core::getAppDataDir(), appData);
+    writeFile(appData + "config.ini", configBytes);
+    EXPECT_EQ(Core::init("config.ini"), -1);
+    EXPECT_NE(Core::getConfig(), nullptr);
+    EXPECT_EQ(Core::getDevice(), nullptr);
+    return appData;
+}
+
+} // namespace
+
+TEST(Core, AFailedStartUpStillSavesTheConfiguration)
+{
+    const std::string appData = startUpFailingAtTheWindow("zeta = 1\r\nsound_volume = 5\r\nalpha = 2\r\n");
+    Core::shutdown();
+    EXPECT_EQ(readFile(appData + "config.ini"), "alpha = 2\nsound_volume = 5\nzeta = 1\n");
+    const std::string log = readFile(appData + "log.txt");
+    const size_t error = log.find("Init error: ");
+    const size_t audioDone = log.find("AudioDriver: done\n");
+    ASSERT_NE(error, std::string::npos) << log;
+    EXPECT_LT(error, audioDone) << log;
+    EXPECT_EQ(log.find("Device: done"), std::string::npos) << log;
+    EXPECT_EQ(log.substr(audioDone), "AudioDriver: done\nConfig: saved\nConfig: done\n");
+}
+
+TEST(Core, AConfigurationThatCannotBeSavedAtShutDownIsLoggedAndTheShutDownEnds)
+{
+    const std::string appData = startUpFailingAtTheWindow("sound_volume = 5\n");
+    // A folder in the file's place: it can no longer be written.
+    ASSERT_EQ(unlink((appData + "config.ini").c_str()), 0);
+    ASSERT_EQ(mkdir((appData + "config.ini").c_str(), 0755), 0);
+    Core::shutdown();
+    const std::string log = readFile(appData + "log.txt");
+    const size_t audioDone = log.find("AudioDriver: done\n");
+    ASSERT_NE(audioDone, std::string::npos) << log;
+    EXPECT_EQ(log.substr(audioDone), "AudioDriver: done\nCore: shutdown error: Config: Can't open " +
+                                         appData + "config.ini to write\n");
+}
