@@ -68,6 +68,18 @@ TEST(Device, ANegativeSizeFallsBackTo1024By768)
               std::string::npos);
 }
 
+TEST(Device, ASizeWithoutANumberTakesTheDesktopSize)
+{
+    // A key without a number reads as 0, and a size of 0 leaves the size to the window library.
+    Harness h(QUARROW_DATA_DIR, {{"config.ini", "screen_width =\nscreen_height\n"}});
+    ASSERT_NE(Core::getDevice(), nullptr);
+    SDL_Surface* screen = SDL_GetVideoSurface();
+    ASSERT_NE(screen, nullptr);
+    EXPECT_GT(screen->w, 0);
+    EXPECT_GT(screen->h, 0);
+    EXPECT_EQ(device().getSize(), std::make_pair(uint16_t(screen->w), uint16_t(screen->h)));
+}
+
 TEST(Device, ListsTheFullScreenModes)
 {
     Harness h(QUARROW_DATA_DIR);
