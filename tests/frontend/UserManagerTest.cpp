@@ -266,6 +266,31 @@ TEST(UserManager, ProfileThatCannotBeCreatedFromTheMenuKeepsTheGameRunning)
     EXPECT_TRUE(Core::isRunning());
 }
 
+TEST(UserManager, ProfileThatCannotBeReadFromTheLoadPageKeepsTheGameRunning)
+{
+    Harness harness(makeWorkDir(menuLevelFiles()));
+    ASSERT_EQ(harness.initResult(), 0);
+    UserManager* users = profiles();
+    users->createUser("ann");
+    menu()->buildLoadMenu();
+    // Listed with the hash a missing file has: the check passes and the read fails.
+    const std::string profile = harness.appData() + "user_ann.ini";
+    ASSERT_EQ(unlink(profile.c_str()), 0);
+    Core::getGame()->getHashManager()->updateHash(profile);
+
+    key(harness, SDLK_DOWN);
+    key(harness, SDLK_RETURN); // "load game"
+    ASSERT_EQ(pageId(), "load");
+    key(harness, SDLK_RETURN); // "ann"
+    EXPECT_NE(harness.logText().find("Core: error: UserManager: Can't open " + profile + " for read\n"),
+              std::string::npos);
+    EXPECT_EQ(users->getUserName(), "");
+    EXPECT_EQ(Core::getGame()->getState(), 1);
+    EXPECT_FALSE(Core::getGame()->isLevelStarted());
+    harness.step(3);
+    EXPECT_TRUE(Core::isRunning());
+}
+
 TEST(UserManager, DamagedProfilesWithMatchingHashesReadWhatTheyCan)
 {
     Harness harness(workDirWithLevels(3));

@@ -128,6 +128,29 @@ TEST(Game, InitLevelRejectsAnIndexOutsideTheListAfterResettingItsFlags)
     EXPECT_TRUE(game->isStateChanged());
 }
 
+// No caller passes a bad index; should one arise (here: a level index outside the list), the
+// step that meets it is logged and the game goes on.
+TEST(Game, AnInvalidLevelIndexMetInAStepIsLoggedAndTheMenuGoesOn)
+{
+    Harness harness(makeWorkDir(oneLevel()));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    game->initLevel(0);
+    game->setState(2, true);
+    harness.step();
+    game->getLevel()->load(1, "levels/easy/box_level.txt", false);
+
+    harness.press(SDLK_r); // "replay level?"
+    harness.step();
+    ASSERT_EQ(game->getState(), 1);
+    harness.press(SDLK_RETURN); // "yes"
+    harness.step();
+    EXPECT_NE(harness.logText().find("Core: error: Game: initLevel(n), n is invalid: 1\n"), std::string::npos);
+    EXPECT_EQ(game->getState(), 1);
+    harness.step(3);
+    EXPECT_TRUE(Core::isRunning());
+}
+
 TEST(Game, SetStateSwitchesKeyRepeatAndSkipsTheNextPicture)
 {
     Harness harness(makeWorkDir(oneLevel()));
