@@ -1,4 +1,6 @@
 #include "Game.h"
+#include "AudioDriver.h"
+#include "Config.h"
 #include "Core.h"
 #include "Entity_Player.h"
 #include "Exception.h"
@@ -149,6 +151,29 @@ TEST(Game, AnInvalidLevelIndexMetInAStepIsLoggedAndTheMenuGoesOn)
     EXPECT_EQ(game->getState(), 1);
     harness.step(3);
     EXPECT_TRUE(Core::isRunning());
+}
+
+// The statistics screen fades the music out to silence; the next level brings it back unless the
+// player has switched music off.
+TEST(Game, StartingALevelBringsSilencedMusicBackToItsConfiguredVolume)
+{
+    Harness harness(makeWorkDir(oneLevel()), {{"config.ini", "music_volume = 40\n"}});
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    AudioDriver* audio = Core::getAudioDriver();
+
+    audio->setMusicVolume(0.0f);
+    game->initLevel(0);
+    EXPECT_FLOAT_EQ(audio->getMusicVolume(), 0.4f);
+
+    audio->setMusicVolume(0.25f);
+    game->initLevel(0);
+    EXPECT_FLOAT_EQ(audio->getMusicVolume(), 0.25f);
+
+    Core::getConfig()->set("music_volume", 0);
+    audio->setMusicVolume(0.0f);
+    game->initLevel(0);
+    EXPECT_EQ(audio->getMusicVolume(), 0.0f);
 }
 
 TEST(Game, SetStateSwitchesKeyRepeatAndSkipsTheNextPicture)
