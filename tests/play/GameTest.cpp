@@ -176,6 +176,41 @@ TEST(Game, StartingALevelBringsSilencedMusicBackToItsConfiguredVolume)
     EXPECT_EQ(audio->getMusicVolume(), 0.0f);
 }
 
+// The loading screen is shown at once and stays up through the step that starts the level.
+TEST(Game, StartingALevelShowsTheLoadingScreenUntilTheLevelDraws)
+{
+    Harness harness(makeWorkDir(oneLevel()));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    game->initLevel(0);
+    game->setState(2, true);
+    harness.step(110); // past the fade-in
+    const auto apples = [&] { return (harness.pixel(40, 600) >> 16) & 0xff; }; // the HUD's apple bar
+    const auto textPixels = [&]
+    {
+        int count = 0;
+        for (int x = 400; x < 624; x += 2)
+        {
+            for (int y = 370; y < 400; y += 2)
+            {
+                count += (harness.pixel(x, y) & 0xff) > 0xc0 ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    ASSERT_GT(apples(), 0xc0u);
+
+    game->initLevel(0);
+    game->setState(2, true);
+    harness.saveScreenshot("loading-screen");
+    EXPECT_LT(apples(), 0x10u);
+    EXPECT_GT(textPixels(), 20);
+    harness.step();
+    EXPECT_LT(apples(), 0x10u);
+    harness.step();
+    EXPECT_GT(apples(), 0xc0u);
+}
+
 TEST(Game, SetStateSwitchesKeyRepeatAndSkipsTheNextPicture)
 {
     Harness harness(makeWorkDir(oneLevel()));
