@@ -379,6 +379,7 @@ TEST(Game, CompletingALevelKeepsTheBetterScoreUnlocksTheNextLevelAndSaves)
     const std::string profile = harness.appData() + "user_ann.ini";
 
     game->initLevel(0);
+    EXPECT_EQ(game->getOtherLevelsScore(), 30000u); // the HUD adds this level's score to it
     game->setState(2, true);
     harness.step();
     game->levelCompleted();
@@ -391,6 +392,7 @@ TEST(Game, CompletingALevelKeepsTheBetterScoreUnlocksTheNextLevelAndSaves)
     // The last level: the reached level stays, the higher stored score stays, the file is written.
     users->setScore(0, total + 1);
     game->initLevel(1);
+    EXPECT_EQ(game->getOtherLevelsScore(), static_cast<uint32_t>(total + 1));
     game->setState(2, true);
     harness.step();
     game->levelCompleted();
