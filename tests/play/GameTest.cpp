@@ -147,7 +147,8 @@ TEST(Game, AnInvalidLevelIndexMetInAStepIsLoggedAndTheMenuGoesOn)
     ASSERT_EQ(game->getState(), 1);
     harness.press(SDLK_RETURN); // "yes"
     harness.step();
-    EXPECT_NE(harness.logText().find("Core: error: Game: initLevel(n), n is invalid: 1\n"), std::string::npos);
+    EXPECT_NE(harness.logText().find("Core: error: Game: initLevel(n), n is invalid: 1\n"),
+              std::string::npos);
     EXPECT_EQ(game->getState(), 1);
     harness.step(3);
     EXPECT_TRUE(Core::isRunning());
@@ -185,7 +186,8 @@ TEST(Game, StartingALevelShowsTheLoadingScreenUntilTheLevelDraws)
     game->initLevel(0);
     game->setState(2, true);
     harness.step(110); // past the fade-in
-    const auto apples = [&] { return (harness.pixel(40, 600) >> 16) & 0xff; }; // the HUD's apple bar
+    // The red of the HUD's apple bar.
+    const auto apples = [&] { return (harness.pixel(40, 600) >> 16) & 0xff; };
     const auto textPixels = [&]
     {
         int count = 0;
@@ -209,6 +211,54 @@ TEST(Game, StartingALevelShowsTheLoadingScreenUntilTheLevelDraws)
     EXPECT_LT(apples(), 0x10u);
     harness.step();
     EXPECT_GT(apples(), 0xc0u);
+}
+
+// "exit opened" for 109 steps: shown while 99 to 80, 59 to 40 and 19 to 1 steps are left, in
+// the middle of the level's part of the screen.
+TEST(Game, TheMessageBlinksInTwentyStepPhases)
+{
+    Harness harness(
+        makeWorkDir({{"levels.ini", "levels/easy/hall.txt\n"},
+                     {"levels/easy/hall.txt", "14 12\ntileset1\nm.ogg\n##############\n#p...........#\n"
+                                              "#............#\n#............#\n#............#\n"
+                                              "#............#\n#............#\n#............#\n"
+                                              "#............#\n#............#\n#............#\n"
+                                              "##############\n0\n"}}));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    game->initLevel(0);
+    game->setState(2, true);
+    harness.step(110);
+    const auto shown = [&]
+    {
+        int bright = 0;
+        for (int x = 450; x < 724; x += 2)
+        {
+            for (int y = 364; y < 404; y += 2)
+            {
+                const uint32_t rgb = harness.pixel(x, y);
+                bright += ((rgb >> 16) & 0xff) > 0xc0 && ((rgb >> 8) & 0xff) > 0xc0 ? 1 : 0;
+            }
+        }
+        return bright > 20;
+    };
+    ASSERT_FALSE(shown());
+
+    game->showMessage("exit opened", 109);
+    // Frames left when drawn after each run of steps, and whether the text shows.
+    const struct
+    {
+        int steps;
+        uint16_t left;
+        bool visible;
+    } phases[] = {{1, 108, false}, {8, 100, false}, {1, 99, true},  {19, 80, true}, {1, 79, false},
+                  {20, 59, true},  {20, 39, false}, {20, 19, true}, {18, 1, true},  {1, 0, false}};
+    for (const auto& phase : phases)
+    {
+        harness.step(phase.steps);
+        ASSERT_EQ(game->getMessageFrames(), phase.left);
+        EXPECT_EQ(shown(), phase.visible) << phase.left;
+    }
 }
 
 TEST(Game, SetStateSwitchesKeyRepeatAndSkipsTheNextPicture)
