@@ -349,10 +349,13 @@ TEST(Game, FadesInOnceAndCountsTheMessageDown)
     EXPECT_EQ(game->getFade(), 0.0f);
     harness.step();
     EXPECT_FLOAT_EQ(game->getFade(), 0.01f);
+    const auto panelBlue = [&] { return harness.pixel(5, 200) & 0xff; };
+    EXPECT_LT(panelBlue(), 0x04u); // under the overlay at alpha 0.99
     harness.step(110);
     const float end = game->getFade();
     EXPECT_GT(end, 1.0f);
     EXPECT_LT(end, 1.02f);
+    EXPECT_GT(panelBlue(), 0x20u); // the panel under the menu
     harness.step(5);
     EXPECT_EQ(game->getFade(), end);
 
