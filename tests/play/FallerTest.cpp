@@ -6,6 +6,8 @@
 #include "Game.h"
 #include "Harness.h"
 #include "Level.h"
+#include "SoundProbe.h"
+#include "Sprite.h"
 
 #include <gtest/gtest.h>
 
@@ -141,6 +143,37 @@ INSTANTIATE_TEST_SUITE_P(
         RollCase{
             "LeftLeftToTheRockAboveRight", {"######", "#r...#", "#.r..#", "#.O..#", "#....#", "####p#"}, 1}),
     [](const ::testing::TestParamInfo<RollCase>& info) { return std::string(info.param.name); });
+
+TEST(FallerTest, RockLandingOnARoundWallRollsOffTurningAndSounding)
+{
+    FallerLevel play(
+        {"#######", "#..r..#", "#.....#", "#..O..#", "#.....#", "#######", "#p#####", "#######"});
+    Entity* rock = thingAt(3, 1);
+    ASSERT_NE(rock, nullptr);
+    Mix_Chunk* dash = chunkOf("sounds/rock_dash.wav");
+    ASSERT_NE(dash, nullptr);
+
+    // It falls one cell onto the round wall and rolls left at once.
+    int frame = 0;
+    int dashes = 0;
+    while (frame < 30 && rock->getDirection().dx == 0)
+    {
+        MixerHold still;
+        Mix_HaltChannel(-1);
+        play.harness.step();
+        ++frame;
+        dashes = playingCount(dash);
+    }
+    ASSERT_EQ(rock->getDirection().dx, -1);
+    EXPECT_EQ(frame, 15); // the loaded frame, 13 frames of fall, then the roll
+    EXPECT_TRUE(Core::getAudioDriver()->isSoundBlocked("sounds/rock_coll.wav"));
+    EXPECT_EQ(dashes, 1);
+    // A quarter turn a cell, counter-clockwise to the left.
+    EXPECT_FLOAT_EQ(rock->getSprite()->getRotation(), 360.0f - 7.5f);
+    play.harness.step(11);
+    EXPECT_FLOAT_EQ(rock->getSprite()->getRotation(), 270.0f);
+    EXPECT_NEAR(rock->getPosition().y, centre(2), 0.01f);
+}
 
 TEST(FallerTest, BoxNeverRollsAndNothingRollsOffIt)
 {
