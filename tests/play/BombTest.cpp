@@ -7,6 +7,7 @@
 #include "Harness.h"
 #include "Level.h"
 #include "ParticleManager.h"
+#include "SoundProbe.h"
 #include "TestPictures.h"
 #include "Tile.h"
 #include "Tilemap.h"
@@ -83,7 +84,19 @@ TEST(BombTest, LitBombExplodesOnItsHundredAndEightiethUpdate)
     BombLevel play(bombRow);
     Entity_Bomb* bomb = addBomb(4, 2);
     bomb->arm();
-    play.harness.step(179);
+    Mix_Chunk* tick = chunkOf("sounds/bomb_tick.wav");
+    ASSERT_NE(tick, nullptr);
+    std::vector<int> ticks;
+    for (int update = 1; update < 180; ++update)
+    {
+        MixerHold still;
+        Mix_HaltChannel(-1);
+        play.harness.step();
+        if (playingCount(tick) > 0)
+            ticks.push_back(update);
+    }
+    // A tick at each full second left on the fuse.
+    EXPECT_EQ(ticks, (std::vector<int>{1, 61, 121}));
     EXPECT_EQ(bomb->getFuse(), 1);
     ASSERT_TRUE(inLevel(bomb));
     EXPECT_TRUE(isSand(4, 1));
