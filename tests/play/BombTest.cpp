@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -110,7 +111,7 @@ TEST(BombTest, LitBombExplodesOnItsHundredAndEightiethUpdate)
     EXPECT_TRUE(isSand(6, 3));
 }
 
-// The digit printed over a lit bomb after each of its updates, read from the glyphs GL received.
+// The digit printed over a lit bomb as its fuse burns, read from the glyphs GL received.
 TEST(BombTest, CountdownShowsThreeTwoOneAsTheFuseBurns)
 {
     // Our own font picture: no game data, so the glyphs are the only textured quads.
@@ -138,13 +139,18 @@ TEST(BombTest, CountdownShowsThreeTwoOneAsTheFuseBurns)
     EXPECT_EQ(printed(), "");
 
     bomb->arm();
-    std::string digits;
+    // Read on both sides of every change of digit (fuse 132/131 and 66/65) and at the ends; reading
+    // the glyphs back is the slow part, so not on every update.
+    const std::map<int, std::string> expected = {{1, "3"},   {48, "3"},  {49, "2"},
+                                                 {114, "2"}, {115, "1"}, {179, "1"}};
+    std::map<int, std::string> digits;
     for (int update = 1; update < 180; ++update)
     {
         play.harness.step();
-        digits += printed();
+        if (expected.count(update) != 0)
+            digits[update] = printed();
     }
-    EXPECT_EQ(digits, std::string(48, '3') + std::string(66, '2') + std::string(65, '1'));
+    EXPECT_EQ(digits, expected);
     ASSERT_TRUE(inLevel(bomb));
     play.harness.step();
     EXPECT_FALSE(inLevel(bomb));
