@@ -166,6 +166,37 @@ TEST(PlayerTest, AltDropsALitBombSidewaysWithBombsAfterTheCooldown)
     EXPECT_EQ(3, play.cell().x);
 }
 
+TEST(PlayerTest, WithAltHeldThePlayerOnlyFollowsWhatItPushes)
+{
+    PlayLevel play({"#######", "#+pr..#", "#######"});
+    Harness& h = play.harness;
+    Entity_Player* player = play.player();
+    {
+        Entity_Bomb bomb;
+        player->collect(&bomb);
+    }
+    player->setDashWithControl(false);
+    Entity* rock = play.thingAt(3, 1);
+    ASSERT_NE(nullptr, rock);
+    const std::size_t before = play.level()->getEntityCount();
+
+    // Into sand: no bomb, no digging, no step.
+    h.hold(SDLK_LALT);
+    h.hold(SDLK_LEFT);
+    h.step(13);
+    EXPECT_TRUE(play.tile(1, 1)->isSand());
+    EXPECT_EQ(2, play.cell().x);
+
+    // Into a rock: no bomb, but the rock is pushed and the player follows it.
+    h.hold(SDLK_LEFT, false);
+    h.hold(SDLK_RIGHT);
+    h.step(13);
+    EXPECT_EQ(3, play.cell().x);
+    EXPECT_EQ(4, rock->getCell().x);
+    EXPECT_EQ(before, play.level()->getEntityCount());
+    EXPECT_EQ(1, player->getBombs());
+}
+
 TEST(PlayerTest, PushingNeedsCtrlWhenDashWithControlIsSet)
 {
     PlayLevel play({"######", "#pr..#", "######"});
