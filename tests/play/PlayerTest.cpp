@@ -8,6 +8,7 @@
 #include "Entity_Player.h"
 #include "Game.h"
 #include "Level.h"
+#include "SoundProbe.h"
 #include "Sprite.h"
 #include "Tile.h"
 #include "Tile_Door.h"
@@ -18,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -441,4 +443,34 @@ TEST(PlayerTest, WalkingAnimationsFaceTheWayThePlayerGoes)
     h.step(13 + 4);
     EXPECT_GE(sprite->getFrame(), 12);
     EXPECT_LE(sprite->getFrame(), 23);
+}
+
+TEST(PlayerTest, StepSoundEveryTwentyFramesOfWalkingAndADigSoundIntoSand)
+{
+    PlayLevel play({"#########", "#p.+....#", "#########"});
+    std::vector<Mix_Chunk*> steps;
+    std::vector<Mix_Chunk*> digs;
+    for (const char* name : {"step1", "step2", "step3"})
+        steps.push_back(chunkOf(std::string("sounds/") + name + ".wav"));
+    for (const char* name : {"dig1", "dig2", "dig3"})
+        digs.push_back(chunkOf(std::string("sounds/") + name + ".wav"));
+    auto sounding = [](const std::vector<Mix_Chunk*>& chunks)
+    { return std::any_of(chunks.begin(), chunks.end(), [](Mix_Chunk* c) { return playingCount(c) > 0; }); };
+
+    std::vector<int> stepFrames;
+    std::vector<int> digFrames;
+    play.harness.hold(SDLK_RIGHT);
+    for (int frame = 1; frame <= 45; ++frame)
+    {
+        MixerHold still;
+        Mix_HaltChannel(-1);
+        play.harness.step();
+        if (sounding(steps))
+            stepFrames.push_back(frame);
+        if (sounding(digs))
+            digFrames.push_back(frame);
+    }
+    EXPECT_EQ(stepFrames, (std::vector<int>{1, 21, 41}));
+    // The sand cell is entered on the first frame of the second step.
+    EXPECT_EQ(digFrames, (std::vector<int>{14}));
 }
