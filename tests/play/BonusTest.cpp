@@ -154,3 +154,16 @@ TEST(BonusTest, EachKindCountsForThePlayer)
     EXPECT_EQ(player()->getApplesCollected(), 1u);
     EXPECT_EQ(player()->getScore(), 25 + 20 + 20 + 20 + 20);
 }
+
+TEST(BonusTest, FallingDiamondCrushesThePlayerInsteadOfBeingCollected)
+{
+    // It crushes like a rock: the player is dead before the diamond comes within 60 px.
+    BonusLevel play({"###", "#b#", "#.#", "#p#", "###"});
+    Entity* diamond = level()->firstEntity();
+    ASSERT_NE(diamond, nullptr);
+    play.harness.step(30);
+    EXPECT_TRUE(player()->isDead());
+    EXPECT_EQ(player()->getDiamonds(), 0);
+    // Bonuses outlast the blast.
+    EXPECT_EQ(level()->getEntityCount(), 1u);
+}
