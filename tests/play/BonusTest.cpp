@@ -8,9 +8,11 @@
 #include "ParticleManager.h"
 #include "Particle_Apple.h"
 #include "Particle_BonusStar.h"
+#include "Sprite.h"
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -166,4 +168,16 @@ TEST(BonusTest, FallingDiamondCrushesThePlayerInsteadOfBeingCollected)
     EXPECT_EQ(player()->getDiamonds(), 0);
     // Bonuses outlast the blast.
     EXPECT_EQ(level()->getEntityCount(), 1u);
+}
+
+TEST(BonusTest, DiamondsStartTheirSparkleOnDifferentFrames)
+{
+    BonusLevel play({"##########", "#bbbbbbbb#", "#p.......#", "##########"});
+    std::set<uint16_t> frames;
+    for (Entity* e = level()->firstEntity(); e; e = level()->nextEntity())
+    {
+        EXPECT_LE(e->getSprite()->getFrame(), 7);
+        frames.insert(e->getSprite()->getFrame());
+    }
+    EXPECT_GT(frames.size(), 1u);
 }
