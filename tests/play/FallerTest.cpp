@@ -106,6 +106,25 @@ TEST(FallerTest, RockFallingInTheNextColumnMissesThePlayer)
     EXPECT_NE(thingAt(1, 4), nullptr);
 }
 
+TEST(FallerTest, PlayerSteppingUnderAFallingRockIsCrushed)
+{
+    FallerLevel play({"#####", "#..r#", "#...#", "#...#", "#.p.#", "#####"});
+    Entity* rock = thingAt(3, 1);
+    ASSERT_NE(rock, nullptr);
+    for (int frame = 0; frame < 60 && rock->getPosition().y < 210.0f; ++frame)
+        play.harness.step();
+    // The rock is nearly down to the row above the player: the player steps right, into its column.
+    play.harness.hold(SDLK_RIGHT);
+    play.harness.step();
+    EXPECT_FALSE(player()->isDead()); // 58.67 px to the side
+    for (int frame = 0; frame < 12 && !player()->isDead(); ++frame)
+        play.harness.step();
+    EXPECT_TRUE(player()->isDead());
+    // Crushed while still mostly in its own column, within 53.33 px of the rock's.
+    EXPECT_LT(centre(3) - player()->getPosition().x, 64.0f / 1.2f);
+    EXPECT_GT(centre(3) - player()->getPosition().x, 32.0f);
+}
+
 struct RollCase
 {
     const char* name;
