@@ -255,6 +255,51 @@ INSTANTIATE_TEST_SUITE_P(
                       ContactCase{"GreenDiagonal", {"#####", "#p###", "##E##", "#####"}, false}),
     [](const ::testing::TestParamInfo<ContactCase>& info) { return std::string(info.param.name); });
 
+struct AnimationCase
+{
+    const char* name;
+    std::vector<std::string> rows;
+};
+
+void PrintTo(const AnimationCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class AntAnimationTest : public ::testing::TestWithParam<AnimationCase>
+{
+};
+
+TEST_P(AntAnimationTest, TheWalkMatchesTheDirection)
+{
+    // Up and down there and back, or right and left: each way has its frames, left is mirrored.
+    AntLevel play(GetParam().rows);
+    Entity_Enemy* ant = ants().at(0);
+    int ways = 0;
+    Direction last{0, 0};
+    for (int frame = 0; frame < 110; ++frame)
+    {
+        play.harness.step();
+        const Direction d = ant->getDirection();
+        const Sprite* sprite = ant->getSprite();
+        const int first = d.dx != 0 ? 0 : (d.dy > 0 ? 24 : 12);
+        ASSERT_NE(d, (Direction{0, 0}));
+        ASSERT_GE(sprite->getFrame(), first) << "frame " << frame;
+        ASSERT_LE(sprite->getFrame(), first + 11) << "frame " << frame;
+        ASSERT_EQ(sprite->getFlip(), d.dx < 0 ? 1 : 0) << "frame " << frame;
+        ASSERT_EQ(sprite->getAnimMode(), 2);
+        ways += d != last;
+        last = d;
+    }
+    EXPECT_GE(ways, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, AntAnimationTest,
+    ::testing::Values(AnimationCase{"Across", {"######", "#e...#", "######", "#p####", "######"}},
+                      AnimationCase{"UpAndDown", {"###", "#.#", "#.#", "#e#", "###", "#p#", "###"}}),
+    [](const ::testing::TestParamInfo<AnimationCase>& info) { return std::string(info.param.name); });
+
 TEST(AntTest, RockOnAnAntGivesAKillBonusAndABlast)
 {
     // The ant sits between round walls; the rock drops onto it from two cells up.
