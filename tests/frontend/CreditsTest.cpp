@@ -6,8 +6,11 @@
 #include "GlRecorder.h"
 #include "Harness.h"
 #include "TestEnv.h"
+#include "TestPictures.h"
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -149,6 +152,43 @@ TEST(Credits, WithoutCreditsTextOnlyThePicturesShowAndTheScrollStillWraps)
     roll.harness.step();
     EXPECT_EQ(roll.credits->getScrollY(), 760.0f);
     EXPECT_EQ(roll.harness.logText().find("credits.txt"), std::string::npos) << roll.harness.logText();
+}
+
+TEST(Credits, ALineAfterAnEmptyOneIsAHeadingInFont2AndLinesFadeNearTheTop)
+{
+    // Solid fonts tell the two apart: font1 white, font2 red; the pictures are black and clear.
+    const std::string dir = makeWorkDir({{"levels.ini", "levels/easy/one.txt\n"},
+                                         {"levels/easy/one.txt", LEVEL},
+                                         {"credits.txt", "cast\n\nheading\nplain\n"}},
+                                        false);
+    mkdir((dir + "/textures").c_str(), 0755);
+    writePicture(dir + "/textures/font1.png", 512, 512, [](unsigned, unsigned) { return 0xFFFFFFFFu; });
+    writePicture(dir + "/textures/font2.png", 512, 512, [](unsigned, unsigned) { return 0xFF0000FFu; });
+    writePicture(dir + "/textures/credits-bg.png", 64, 64, [](unsigned, unsigned) { return 0x000000FFu; });
+    writePicture(dir + "/textures/credits.png", 64, 64, [](unsigned, unsigned) { return 0x00000000u; });
+    Harness harness(dir);
+    Game* game = Core::getGame();
+    game->nextLevel();
+    game->setState(7, true);
+
+    game->getCredits()->draw();
+    // Lines at y 635, 670 (empty), 705 and 740; a glyph's cell is 32 high from the line's top.
+    const uint32_t expected[3][2] = {{635, 0xFFFFFF}, {705, 0xFF0000}, {740, 0xFFFFFF}};
+    for (const auto& line : expected)
+    {
+        unsigned char rgba[4] = {0, 0, 0, 0};
+        glReadBuffer(GL_BACK);
+        glReadPixels(440, 768 - 1 - static_cast<int>(line[0] + 16), 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+        const uint32_t rgb = (rgba[0] << 16) | (rgba[1] << 8) | rgba[2];
+        EXPECT_EQ(rgb, line[1]) << "line at y " << line[0];
+    }
+
+    // Rising past y 130 a line fades: at y 80 it is half transparent.
+    game->getCredits()->setScrollY(80.0f - 35.0f);
+    const std::vector<RecordedQuad> quads = recordQuads([&] { game->getCredits()->draw(); });
+    ASSERT_GE(quads.size(), 3u);
+    EXPECT_EQ(quads[1].top(), 80.0f) << "the first glyph, after the background";
+    EXPECT_NEAR(quads[1].corners[0].a, 0.5f, 0.01f);
 }
 
 TEST(Credits, LinesAtZeroAndAt760AreDrawnButNotJustBeyond)
