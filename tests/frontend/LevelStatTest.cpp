@@ -13,6 +13,7 @@
 #include "Sound.h"
 
 #include <SDL/SDL_mixer.h>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -67,10 +68,10 @@ struct Statistics
     Mix_Chunk* stepChunk;
     Mix_Chunk* enterChunk;
 
-    explicit Statistics(int firstLevel = 0)
+    explicit Statistics(int firstLevel = 0, const std::string& level = LEVEL)
         : harness(makeWorkDir({{"levels.ini", "levels/easy/one.txt\nlevels/easy/two.txt\n"},
-                               {"levels/easy/one.txt", LEVEL},
-                               {"levels/easy/two.txt", LEVEL},
+                               {"levels/easy/one.txt", level},
+                               {"levels/easy/two.txt", level},
                                {"credits.txt", "QUARROW\n\nmade by\nthe quarrow team\n"}})),
           game(Core::getGame()), stat(game->getLevelStat()), player(game->getPlayer()), stepChunk(nullptr),
           enterChunk(nullptr)
@@ -266,6 +267,67 @@ TEST(LevelStat, EnterWhileTheHeadingFadesSkipsToTheEndWithoutChoosingAButton)
     EXPECT_EQ(s.game->getState(), 2);
     EXPECT_EQ(s.game->getLevel()->getCurrentLevel(), 1u);
     EXPECT_FALSE(s.game->isLevelCompleted());
+}
+
+// The mixer volume (0 to 128) of a channel.
+int volumeOf(int channel)
+{
+    return Mix_Volume(channel, -1);
+}
+
+// The channel that plays chunk, or -1.
+int channelOf(Mix_Chunk* chunk)
+{
+    for (int i = 0; i < AudioDriver::CHANNEL_COUNT; ++i)
+    {
+        if (Mix_Playing(i) && Mix_GetChunk(i) == chunk)
+        {
+            return i;
+        }
+    }
+    return -1;
+}
+
+TEST(LevelStat, TheJingleStandsInForTheLevelMusicUntilTheEnd)
+{
+    Statistics s(0, "7 3\ntileset1\nlevel1.ogg\n#######\n#p...x#\n#######\n0\n");
+    Mix_Chunk* jingle = chunkOf("music/Completed.mp3");
+    s.harness.step(); // the music, halted while the chunks were read, starts again
+    int music = -1;
+    {
+        MixerHold still;
+        for (int i = 0; i < AudioDriver::CHANNEL_COUNT && music < 0; ++i)
+        {
+            music = Mix_Playing(i) ? i : -1;
+        }
+    }
+    ASSERT_GE(music, 0) << "the level's music";
+    const float musicVolume = Core::getAudioDriver()->getMusicVolume();
+    const int full = static_cast<int>(std::lround(musicVolume * 128));
+    ASSERT_GT(full, 0);
+    EXPECT_EQ(volumeOf(music), full);
+
+    s.collect(3, 0, 0);
+    s.game->levelCompleted();
+    s.harness.step();
+    const int jingleChannel = channelOf(jingle);
+    ASSERT_GE(jingleChannel, 0);
+    EXPECT_NE(jingleChannel, music);
+    EXPECT_EQ(volumeOf(jingleChannel), full) << "at the music volume, not the sound volume";
+    s.harness.step(10);
+    EXPECT_LT(volumeOf(music), full) << "the level music fades out";
+
+    // The skip silences the jingle and brings the music back from nothing.
+    s.harness.press(SDLK_RETURN);
+    s.harness.step();
+    EXPECT_EQ(volumeOf(jingleChannel), 0);
+    EXPECT_LE(volumeOf(music), 1);
+    s.harness.step(50);
+    EXPECT_GT(volumeOf(music), 0);
+    EXPECT_LT(volumeOf(music), full);
+    s.harness.step(60);
+    EXPECT_EQ(volumeOf(music), full);
+    EXPECT_EQ(Core::getAudioDriver()->getMusicVolume(), musicVolume);
 }
 
 TEST(LevelStat, NextLevelAfterTheLastLevelShowsTheCredits)
