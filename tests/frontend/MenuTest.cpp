@@ -366,6 +366,73 @@ TEST(MenuLevels, EnterOnALockedLevelStartsNothing)
     EXPECT_FALSE(Core::getGame()->isLevelStarted());
 }
 
+namespace
+{
+
+// Summed brightness of a window rectangle in the last shown frame, every second pixel.
+long brightness(Harness& h, int left, int top, int right, int bottom)
+{
+    long sum = 0;
+    for (int y = top; y < bottom; y += 2)
+        for (int x = left; x < right; x += 2)
+        {
+            const uint32_t rgb = h.pixel(x, y);
+            sum += ((rgb >> 16) & 0xFF) + ((rgb >> 8) & 0xFF) + (rgb & 0xFF);
+        }
+    return sum;
+}
+
+// The strip above the panel where the notice line is printed.
+long noticeStrip(Harness& h)
+{
+    return brightness(h, 100, 36, 924, 64);
+}
+
+// Just outside the panel's left edge at rest, inside it while the panel pops.
+long panelRim(Harness& h)
+{
+    return brightness(h, 282, 380, 290, 430);
+}
+
+} // namespace
+
+TEST(MenuDraw, TheNoticeBlinksAndThePanelPops)
+{
+    Harness h(makeWorkDir(menuLevelFiles()));
+    ASSERT_EQ(h.initResult(), 0);
+    h.step(105); // past the start-up fade
+    const long noNotice = noticeStrip(h);
+    key(h, SDLK_DOWN);
+    key(h, SDLK_RETURN);
+    key(h, SDLK_DOWN);
+    ASSERT_EQ(selectedId(), "options_full");
+
+    // Frame 1 of "please restart game to change video settings", drawn with the popped panel.
+    key(h, SDLK_RETURN);
+    const long rimPopped = panelRim(h);
+    // The notice shows in frames 20-39 after it was set, not in 1-19; a new notice starts the
+    // count again even while the old one shows.
+    struct Look
+    {
+        int steps;
+        bool shown;
+    };
+    for (int round = 0; round < 2; ++round)
+    {
+        for (const Look& look : {Look{9, false}, Look{9, false}, Look{1, true}, Look{15, true}})
+        {
+            h.step(look.steps);
+            EXPECT_EQ(noticeStrip(h) > noNotice + 200000, look.shown) << "round " << round;
+        }
+        if (round == 0)
+            key(h, SDLK_RETURN); // toggled back: the same notice, counted from 1 again
+    }
+    h.step(5);
+    EXPECT_LT(noticeStrip(h), noNotice + 200000) << "frame 40";
+    EXPECT_EQ(menu()->getNotice(), "please restart game to change video settings");
+    EXPECT_GT(rimPopped, panelRim(h) + 20000) << "the pop is over";
+}
+
 TEST(MenuHighscore, EntryShowsTheTableAndEscapeComesBack)
 {
     HttpFixture server;
