@@ -49,6 +49,10 @@ TEST(MenuEndToEnd, NewProfileFirstLevelThenExitToSystem)
 
     const std::string logText = game.logText();
     EXPECT_NE(logText.find("Menu: event [exit_yes, enter]"), std::string::npos) << logText;
+    EXPECT_EQ(countOf(logText, "Menu: init\n"), 1) << logText;
+    // The menu is the first object the game deletes.
+    EXPECT_LT(logText.find("Menu: event [exit_yes, enter]"), logText.find("Menu: done\n")) << logText;
+    EXPECT_LT(logText.find("Menu: done\n"), logText.find("Player: done")) << logText;
     EXPECT_EQ(readFile(appData + "users.ini"), "tester1\n");
     const std::string profile = readFile(appData + "user_tester1.ini");
     EXPECT_FALSE(profile.empty());
