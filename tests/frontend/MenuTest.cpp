@@ -261,6 +261,25 @@ TEST(MenuLevels, LoadingAProfileStartsItsHighestLevel)
     EXPECT_FALSE(Core::getGame()->getMenu() == nullptr);
 }
 
+// A profile edited by hand fails its check and ends the program: choosing it starts no level.
+TEST(MenuLevels, LoadingAHandEditedProfileStartsNothing)
+{
+    Harness h(makeWorkDir(menuLevelFiles()));
+    ASSERT_EQ(h.initResult(), 0);
+    UserManager* users = Core::getGame()->getUserManager();
+    users->createUser("cid");
+    menu()->buildLoadMenu();
+    writeFile(h.appData() + "user_cid.ini", "4\n0\n0\n0\n0\n0\n");
+
+    key(h, SDLK_DOWN);
+    key(h, SDLK_RETURN);
+    key(h, SDLK_RETURN); // "cid"
+    EXPECT_FALSE(Core::isRunning());
+    EXPECT_FALSE(Core::getGame()->isLevelStarted());
+    EXPECT_EQ(Core::getGame()->getState(), 1);
+    EXPECT_EQ(countOf(h.logText(), "Level: try to load"), 1) << "only the first level at start-up";
+}
+
 TEST(MenuOptions, DashAndFullscreenAndVideoModeAreSaved)
 {
     auto harness = std::make_unique<Harness>(makeWorkDir(menuLevelFiles()));
