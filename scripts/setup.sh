@@ -9,7 +9,7 @@ packages=(
   libmad0-dev
 )
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(googletest libgtest-dev libgmock-dev xvfb xauth xdotool libgl1-mesa-dri python3 vorbis-tools lame)
+  packages+=(googletest libgtest-dev libgmock-dev xvfb xauth xdotool libxtst-dev libgl1-mesa-dri python3 vorbis-tools lame)
 fi
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(libbenchmark-dev xvfb xauth libgl1-mesa-dri)

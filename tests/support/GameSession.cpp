@@ -5,9 +5,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 
 namespace
 {
@@ -29,13 +33,14 @@ int occurrences(const std::string& text, const std::string& part)
 
 GameSession::GameSession(const std::string& work, const std::string& xdg,
                          const std::map<std::string, std::string>& environment)
-    : log(xdg + "/vormel/Quarrow/log.txt"), pid(-1), status(-1)
+    : log(xdg + "/vormel/Quarrow/log.txt"), probe(xdg + "/steps"), keyboard(nullptr), pid(-1), status(-1)
 {
     if (display.name().empty())
         return;
     // The game starts its log afresh only once it runs: a last run's "game started" must not be
     // taken for this one's.
     unlink(log.c_str());
+    unlink(probe.c_str());
     pid = fork();
     if (pid == 0)
     {
@@ -43,8 +48,11 @@ GameSession::GameSession(const std::string& work, const std::string& xdg,
         setenv("XDG_DATA_HOME", xdg.c_str(), 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         // Leaks are checked by the in-process tests; here the GL driver unloaded at exit would
-        // leave an unattributable report that turns the exit status into 1.
-        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        // leave an unattributable report that turns the exit status into 1. The step probe is
+        // preloaded ahead of the sanitizer's runtime, which is fine for it.
+        setenv("ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0", 1);
+        setenv("LD_PRELOAD", QUARROW_STEP_PROBE_LIB, 1);
+        setenv("QUARROW_STEP_PROBE", probe.c_str(), 1);
         for (const auto& variable : environment)
             setenv(variable.first.c_str(), variable.second.c_str(), 1);
         if (chdir(work.c_str()) != 0)
@@ -61,6 +69,8 @@ GameSession::~GameSession()
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
+    if (keyboard != nullptr)
+        XCloseDisplay(keyboard);
 }
 
 bool GameSession::start()
@@ -81,8 +91,20 @@ bool GameSession::start()
     // The pointer on the window gives it the keyboard (there is no window manager to ask).
     xdotool("mousemove --window " + window + " 100 100");
     xdotool("windowfocus " + window);
+    keyboard = XOpenDisplay(display.name().c_str());
     pause(1000);
-    return true;
+    return keyboard != nullptr;
+}
+
+void GameSession::sendKey(const std::string& name, bool down)
+{
+    if (keyboard == nullptr)
+        return;
+    const KeyCode code = XKeysymToKeycode(keyboard, XStringToKeysym(name.c_str()));
+    if (code == 0)
+        return;
+    XTestFakeKeyEvent(keyboard, code, down ? True : False, CurrentTime);
+    XSync(keyboard, False);
 }
 
 bool GameSession::xdotool(const std::string& arguments) const
@@ -97,11 +119,13 @@ void GameSession::keys(const std::string& names)
     {
         const size_t space = names.find(' ', at);
         const std::string name = names.substr(at, space == std::string::npos ? std::string::npos : space - at);
-        // Held for a few steps, as a finger would: the player's moves read the held keys, not
-        // the presses.
-        xdotool("keydown " + name);
-        pause(60);
-        xdotool("keyup " + name);
+        // Held through one step, as a finger would: the player's moves read the held keys, not the
+        // presses. Released before the next one, so no step is long enough for a key repeat.
+        const unsigned long long before = steps();
+        sendKey(name, true);
+        waitForSteps(before + 1);
+        sendKey(name, false);
+        waitForSteps(before + 3);
         // Enter and Escape open pages and screens. The first picture of one can keep the software
         // renderer busy for a while (new shaders), and a key typed meanwhile would land in the
         // same step as the one that opened it, and be read before the new page takes keys.
@@ -110,10 +134,29 @@ void GameSession::keys(const std::string& names)
     }
 }
 
+unsigned long long GameSession::steps() const
+{
+    unsigned long long count = 0;
+    const int in = open(probe.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return 0;
+    if (pread(in, &count, sizeof count, 0) != static_cast<ssize_t>(sizeof count))
+        count = 0;
+    close(in);
+    return count;
+}
+
+void GameSession::waitForSteps(unsigned long long count)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (steps() < count && !ended() && std::chrono::steady_clock::now() < end)
+        pause(2);
+}
+
 bool GameSession::holdUntil(const std::string& key, const std::string& path, const std::string& text,
                             int seconds)
 {
-    xdotool("keydown " + key);
+    sendKey(key, true);
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     bool found = false;
     while (!found && std::chrono::steady_clock::now() < end)
@@ -121,7 +164,7 @@ bool GameSession::holdUntil(const std::string& key, const std::string& path, con
         pause(50);
         found = readFile(path).find(text) != std::string::npos;
     }
-    xdotool("keyup " + key);
+    sendKey(key, false);
     return found;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <sys/types.h>
 
+struct _XDisplay;
+
 // One run of the real game binary on a display of its own, in the working folder `work`, with its
 // application data under `xdg`, typed at through the X server's test extension as a player would.
 class GameSession
@@ -20,8 +22,9 @@ class GameSession
     // Waits for "Core: game started" and the window; false when either does not come.
     bool start();
 
-    // Presses and releases each of the space-separated key names (xdotool's), a quarter second
-    // apart (a second after Enter and Escape) so every press lands in a step of its own.
+    // Presses and releases each of the space-separated key names (X keysym names), each held for
+    // one step of the game and followed by two more steps and a quarter second (a second after
+    // Enter and Escape), so every press lands in a step of its own however slow the steps are.
     void keys(const std::string& names);
 
     // Holds the key down until the file holds the text, at most `seconds`.
@@ -41,10 +44,19 @@ class GameSession
 
   private:
     bool xdotool(const std::string& arguments) const;
+    // Sends one key event straight through the test extension: no helper process to start, so a
+    // key is held exactly as long as asked, even on a busy machine.
+    void sendKey(const std::string& name, bool down);
+    // How many steps the game has taken (its event queue drains, counted by the preloaded probe).
+    unsigned long long steps() const;
+    // Waits until the game has taken `count` steps, has ended, or ten seconds have passed.
+    void waitForSteps(unsigned long long count);
     // True once the game has ended; its status is kept for waitForExit.
     bool ended();
 
     PrivateDisplay display;
+    const std::string probe;
+    _XDisplay* keyboard;
     pid_t pid;
     int status;
     std::string window;
