@@ -1,5 +1,6 @@
-// The real game under Xvfb, typed at through the X test extension, against a loopback high-score server: the menu's
-// table and back, a score submitted from the game-over screen, and SIGTERM while a message shows.
+// The real game under Xvfb, typed at through the X test extension, against a loopback high-score
+// server: the menu's table and back, a score submitted from the game-over screen, and SIGTERM
+// while a message shows.
 #include "Crypt.h"
 #include "GameSession.h"
 #include "Harness.h"

@@ -1,4 +1,5 @@
-// The real game under Xvfb, typed at through the X test extension from a fresh application-data folder.
+// The real game under Xvfb, typed at through the X test extension from a fresh application-data
+// folder.
 #include "GameSession.h"
 #include "Harness.h"
 #include "MenuTestSupport.h"
