@@ -1,13 +1,14 @@
 // The game-over screen: its entry selection, the arrows and their sounds, replaying the level
 // from its file, and the level's own keys behind it.
-#include "GameOver.h"
 #include "AudioDriver.h"
 #include "Core.h"
 #include "Entity_Player.h"
 #include "Game.h"
+#include "GameOver.h"
 #include "Harness.h"
 #include "Level.h"
 #include "Sound.h"
+#include "SoundProbe.h"
 
 #include <SDL/SDL_mixer.h>
 #include <gtest/gtest.h>
@@ -17,33 +18,6 @@ namespace
 
 // A diamond right of the player, to see whether a replay puts it back.
 const char* const LEVEL = "7 3\ntileset1\nm.ogg\n#######\n#pb...#\n#######\n0\n";
-
-Mix_Chunk* chunkOf(const std::string& file)
-{
-    MixerHold still;
-    Mix_HaltChannel(-1);
-    Core::getAudioDriver()->getSound(file)->play();
-    Mix_Chunk* chunk = nullptr;
-    for (int i = 0; i < AudioDriver::CHANNEL_COUNT && chunk == nullptr; ++i)
-    {
-        if (Mix_Playing(i))
-        {
-            chunk = Mix_GetChunk(i);
-        }
-    }
-    Mix_HaltChannel(-1);
-    return chunk;
-}
-
-int playingCount(Mix_Chunk* chunk)
-{
-    int count = 0;
-    for (int i = 0; i < AudioDriver::CHANNEL_COUNT; ++i)
-    {
-        count += (Mix_Playing(i) && Mix_GetChunk(i) == chunk) ? 1 : 0;
-    }
-    return count;
-}
 
 // A level in which the player has taken the diamond and died: the game-over screen is up.
 struct Lost

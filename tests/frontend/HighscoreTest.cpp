@@ -1,6 +1,5 @@
 // The online high scores against a real HTTP server on 127.0.0.1: the table as answered, the
 // submission the server receives, the message screens and every way a transfer can fail.
-#include "Highscore.h"
 #include "AudioDriver.h"
 #include "Core.h"
 #include "Crypt.h"
@@ -8,10 +7,12 @@
 #include "Game.h"
 #include "GlRecorder.h"
 #include "Harness.h"
+#include "Highscore.h"
 #include "HighscoreEntry.h"
 #include "HttpFixture.h"
 #include "Level.h"
 #include "Sound.h"
+#include "SoundProbe.h"
 #include "UserManager.h"
 
 #include <SDL/SDL_mixer.h>
@@ -121,23 +122,6 @@ std::vector<std::string> textsOnTop(const std::vector<RecordedQuad>& quads)
 bool contains(const std::vector<std::string>& texts, const std::string& text)
 {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
-}
-
-Mix_Chunk* chunkOf(const std::string& file)
-{
-    MixerHold still;
-    Mix_HaltChannel(-1);
-    Core::getAudioDriver()->getSound(file)->play();
-    Mix_Chunk* chunk = nullptr;
-    for (int i = 0; i < AudioDriver::CHANNEL_COUNT && chunk == nullptr; ++i)
-    {
-        if (Mix_Playing(i))
-        {
-            chunk = Mix_GetChunk(i);
-        }
-    }
-    Mix_HaltChannel(-1);
-    return chunk;
 }
 
 bool isPlaying(Mix_Chunk* chunk)

@@ -1,6 +1,5 @@
 // The level statistics: the chain of lines, counting in tens with its sounds and pauses, the
 // apple meter drained, the skip with Enter, the buttons, and the credits after the last level.
-#include "LevelStat.h"
 #include "AudioDriver.h"
 #include "Core.h"
 #include "Credits.h"
@@ -10,7 +9,9 @@
 #include "Game.h"
 #include "Harness.h"
 #include "Level.h"
+#include "LevelStat.h"
 #include "Sound.h"
+#include "SoundProbe.h"
 
 #include <SDL/SDL_mixer.h>
 #include <cmath>
@@ -21,34 +22,6 @@ namespace
 {
 
 const char* const LEVEL = "7 3\ntileset1\nm.ogg\n#######\n#p...x#\n#######\n0\n";
-
-// The mixer chunk a cached sound plays: started once, read from its channel, stopped again.
-Mix_Chunk* chunkOf(const std::string& file)
-{
-    MixerHold still;
-    Mix_HaltChannel(-1);
-    Core::getAudioDriver()->getSound(file)->play();
-    Mix_Chunk* chunk = nullptr;
-    for (int i = 0; i < AudioDriver::CHANNEL_COUNT && chunk == nullptr; ++i)
-    {
-        if (Mix_Playing(i))
-        {
-            chunk = Mix_GetChunk(i);
-        }
-    }
-    Mix_HaltChannel(-1);
-    return chunk;
-}
-
-int playingCount(Mix_Chunk* chunk)
-{
-    int count = 0;
-    for (int i = 0; i < AudioDriver::CHANNEL_COUNT; ++i)
-    {
-        count += (Mix_Playing(i) && Mix_GetChunk(i) == chunk) ? 1 : 0;
-    }
-    return count;
-}
 
 // What one step of the screen showed and sounded.
 struct Frame
