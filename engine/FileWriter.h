@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+// Replaces a file so that whoever reads it, even after a crash or a power cut at any moment, finds
+// either the whole old file or the whole new one: the new bytes go into a file beside the target,
+// are flushed to the disk, and one rename puts them in place. A full disk, a write limit or any
+// other error leaves the old file untouched and is reported, never hidden.
+class FileWriter
+{
+  public:
+    // Writes contents to path + ".tmp", flushes it, renames it over path and flushes the folder.
+    // False, with the reason in error ("<path>: <what failed>"), when any step failed; the old
+    // file is then unchanged and the temporary file is gone.
+    static bool replace(const std::string& path, const std::string& contents, std::string& error);
+
+    // The same without the rename: leaves the new bytes, flushed, at path itself (for a file that
+    // is put in place later by a rename of its own). The file is removed again on failure.
+    static bool writeFlushed(const std::string& path, const std::string& contents, std::string& error);
+
+    // Flushes a folder's entries (renames, creations, removals in it) to the disk.
+    static bool flushFolder(const std::string& folder, std::string& error);
+
+    // The folder part of path, ending in '/', or "./" when path names no folder.
+    static std::string folderOf(const std::string& path);
+};
