@@ -4,10 +4,13 @@
 #include "Config.h"
 #include "Device.h"
 #include "Exception.h"
+#include "FileTransaction.h"
 #include "Game.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,12 +48,21 @@ bool Core::isRunning()
     return running;
 }
 
+// Makes path and every missing folder above it. Folders made here are the player's own (0700),
+// as the base-directory rules ask; existing ones are left as they are. A failure shows later,
+// when the log cannot be opened there.
 static void ensureFolder(const std::string& path)
 {
-    if (access(path.c_str(), F_OK) != 0)
+    if (path.empty() || access(path.c_str(), F_OK) == 0)
     {
-        mkdir(path.c_str(), 0755);
+        return;
     }
+    const size_t slash = path.find_last_of('/', path.find_last_not_of('/'));
+    if (slash != std::string::npos && slash > 0)
+    {
+        ensureFolder(path.substr(0, slash));
+    }
+    mkdir(path.c_str(), 0700);
 }
 
 std::string Core::getAppDataDir()
@@ -72,10 +84,7 @@ std::string Core::getAppDataDir()
         const char* home = std::getenv("HOME");
         if (home != nullptr && home[0] != '\0')
         {
-            base = std::string(home) + "/.local";
-            ensureFolder(base);
-            base += "/share";
-            ensureFolder(base);
+            base = std::string(home) + "/.local/share";
         }
     }
 
@@ -87,9 +96,7 @@ std::string Core::getAppDataDir()
     }
     else
     {
-        folder = base + "/vormel";
-        ensureFolder(folder);
-        folder += "/Quarrow";
+        folder = base + "/vormel/Quarrow";
         ensureFolder(folder);
         folder += "/";
     }
@@ -112,16 +119,26 @@ void Core::quit()
 int Core::init(const std::string& configFileName)
 {
     const std::string folder = getAppDataDir();
-    logStream.open(folder + "log.txt", std::ios::out | std::ios::trunc);
+    const std::string logPath = folder + "log.txt";
+    errno = 0;
+    logStream.open(logPath, std::ios::out | std::ios::trunc);
     if (!logStream.is_open())
     {
-        std::cerr << "Can't open log file" << std::endl;
+        const int why = errno;
+        std::cerr << "Can't open log file " << logPath;
+        if (why != 0)
+        {
+            std::cerr << " (" << std::strerror(why) << ")";
+        }
+        std::cerr << std::endl;
         return -1;
     }
     if (folder == "./")
     {
         log("Core: neither XDG_DATA_HOME nor HOME is set, keeping files in the working folder");
     }
+    // Before anything in the folder is read: a save cut off by a crash is finished or dropped.
+    FileTransaction::recover(folder);
 
     try
     {

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -182,5 +183,36 @@ TEST(EndToEnd, UnwritableAppDataEndsWithMinusOne)
     const GameRun run = runGame(makeMinimalGameDir(), file, false);
     ASSERT_TRUE(WIFEXITED(run.status));
     EXPECT_EQ(WEXITSTATUS(run.status), 255);
-    EXPECT_EQ(run.stderrText, "Can't open log file\n");
+    EXPECT_EQ(run.stderrText, "Can't open log file " + file + "/vormel/Quarrow/log.txt (Not a directory)\n");
+}
+
+TEST(EndToEnd, AMissingNestedDataHomeIsMadeForThePlayerAlone)
+{
+    // As on a fresh account whose profile sets XDG_DATA_HOME to a folder nobody made yet.
+    const std::string base = makeTempDir("quarrow-xdg-nested");
+    std::string dataHome;
+    GameRun run;
+    for (int attempt = 0; attempt < 10; ++attempt)
+    {
+        dataHome = base + "/try" + std::to_string(attempt) + "/account/.data";
+        run = runGame(makeMinimalGameDir(), dataHome, true);
+        if (run.log.find("Init error: Couldn't open X11 display") == std::string::npos &&
+            run.log.find("Init error: No available video device") == std::string::npos)
+        {
+            break;
+        }
+    }
+    ASSERT_TRUE(WIFEXITED(run.status)) << run.stderrText;
+    EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.log << run.stderrText;
+    EXPECT_NE(run.log.find("Core: game started"), std::string::npos) << run.log;
+    const std::string made[] = {"/account", "/account/.data", "/account/.data/vormel",
+                                "/account/.data/vormel/Quarrow"};
+    const std::string top = dataHome.substr(0, dataHome.size() - std::string("/account/.data").size());
+    for (const std::string& folder : made)
+    {
+        struct stat info;
+        ASSERT_EQ(stat((top + folder).c_str(), &info), 0) << folder;
+        EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
+    }
+    EXPECT_NE(readFile(dataHome + "/vormel/Quarrow/config.ini").find("sound_volume = 50"), std::string::npos);
 }
