@@ -2,8 +2,10 @@
 
 #include "Core.h"
 #include "Exception.h"
+#include "FileReader.h"
+#include "FileWriter.h"
 
-#include <fstream>
+#include <unistd.h>
 
 static const char* const defaultLines[] = {
     "dash_with_control = 1\r\n", "sound_volume = 50\r\n",   "music_volume = 30\r\n",
@@ -11,31 +13,46 @@ static const char* const defaultLines[] = {
     "screen_width = 1024\r\n",   "screen_height = 768\r\n",
 };
 
+namespace
+{
+
+// Far more than any settings file; a larger one is read up to here.
+const size_t maxFileSize = 1024 * 1024;
+
+} // namespace
+
 Config::Config(const std::string& path) : path(path)
 {
     Core::log("Config: init");
 
-    std::ifstream file(path);
-    if (!file.is_open())
+    FileReader file(path, FileReader::text, maxFileSize);
+    if (!file.isOpen() && access(path.c_str(), F_OK) == 0)
+    {
+        // There but unreadable: never overwrite the player's settings with the defaults.
+        throw new Exception("Config: Can't open " + path + " to read");
+    }
+    if (!file.isOpen())
     {
         Core::log("Config: " + path + " not exists, trying to create");
-        std::ofstream out(path, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!out.is_open())
+        std::string defaults;
+        for (const char* line : defaultLines)
+        {
+            defaults += line;
+        }
+        std::string error;
+        if (!FileWriter::replace(path, defaults, error))
         {
             throw new Exception("Config: Can't open " + path + " to write");
         }
-        for (const char* line : defaultLines)
-        {
-            out << line;
-        }
-        out.close();
         Core::log("Config: " + path + " created");
 
-        file.open(path);
-        if (!file.is_open())
+        FileReader created(path, FileReader::text, maxFileSize);
+        if (!created.isOpen())
         {
             throw new Exception("Config: Can't open " + path + " to read");
         }
+        parse(created);
+        return;
     }
     parse(file);
 }
@@ -96,19 +113,15 @@ bool readNumber(const std::string& line, size_t at, int16_t& value)
 // is. The first line for a key wins. A key without a readable number is added with 0 (never with
 // a number left over from an earlier line), and a line longer than 255 characters is read as its
 // first 255 and the rest of it skipped. Reading stops at the first zero byte of a line.
-void Config::parse(std::ifstream& file)
+void Config::parse(FileReader& file)
 {
     std::string line;
-    while (std::getline(file, line))
+    while (file.readLine(line, 255))
     {
         const size_t zero = line.find('\0');
         if (zero != std::string::npos)
         {
             line.resize(zero);
-        }
-        if (line.size() > 255)
-        {
-            line.resize(255);
         }
 
         const size_t keyStart = skipBlanks(line, 0);
@@ -131,9 +144,13 @@ void Config::parse(std::ifstream& file)
         }
         settings[key] = value;
     }
+    if (file.failed())
+    {
+        Core::log("Config: " + path + " is read only in part: " + file.error());
+    }
 }
 
-Config::~Config() noexcept(false)
+Config::~Config()
 {
     save();
     Core::log("Config: done");
@@ -150,18 +167,20 @@ void Config::set(const std::string& key, int16_t value)
     settings[key] = value;
 }
 
-void Config::save()
+bool Config::save()
 {
-    std::ofstream out(path, std::ios::out | std::ios::trunc);
-    if (!out.is_open())
-    {
-        throw new Exception("Config: Can't open " + path + " to write");
-    }
+    std::string contents;
     for (const auto& entry : settings)
     {
-        out << entry.first << " = " << entry.second << '\n';
-        out.flush();
+        contents += entry.first + " = " + std::to_string(entry.second) + "\n";
+    }
+    // Beside the old file and renamed over it: a full disk or a crash keeps the old settings.
+    std::string error;
+    if (!FileWriter::replace(path, contents, error))
+    {
+        Core::log("Config: Can't save " + error);
+        return false;
     }
     Core::log("Config: saved");
-    out.close();
+    return true;
 }

@@ -4,22 +4,25 @@
 #include <map>
 #include <string>
 
+class FileReader;
+
 // The player's settings from "config.ini": key name to a 16-bit value, saved on destruction.
 class Config
 {
   public:
     // Reads the file at path, writing the default file first when it is missing. Throws Exception*.
     explicit Config(const std::string& path);
-    // Saves; may throw Exception* when the file cannot be written.
-    ~Config() noexcept(false);
+    // Saves (a failure is logged).
+    ~Config();
 
     // The stored value, or defaultValue when the key is absent. Never adds the key.
     int16_t get(const std::string& key, int16_t defaultValue) const;
     void set(const std::string& key, int16_t value);
-    void save();
+    // Replaces the file with the settings; on failure logs why and keeps the old file.
+    bool save();
 
   private:
-    void parse(std::ifstream& file);
+    void parse(FileReader& file);
 
     std::map<std::string, int16_t> settings;
     std::string path;

@@ -2,7 +2,11 @@
 #include "Exception.h"
 #include "TestEnv.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -118,7 +122,7 @@ TEST(Config, GetNeverAddsAndSetAddsInKeyOrder)
     EXPECT_EQ(readFile(path), "aa = -6\nm = 2\nzz = 5\n");
 }
 
-TEST(Config, FailuresThrowWithThePath)
+TEST(Config, FailuresAreReportedWithThePath)
 {
     // A folder that does not exist: the default file cannot be created.
     const std::string missing = makeTempDir("quarrow-config") + "/no/such/config.ini";
@@ -134,20 +138,40 @@ TEST(Config, FailuresThrowWithThePath)
         delete e;
     }
 
-    // The file can be read but no longer written: save throws, the destructor passes it on.
+    // The file can be read but no longer written: the save says so, and the destructor ends.
     const std::string path = configPath();
     writeFile(path, "a = 1\n");
     Config* config = new Config(path);
+    config->set("a", 2);
     const std::string folder = path.substr(0, path.rfind('/'));
     ASSERT_EQ(rename(folder.c_str(), (folder + "-moved").c_str()), 0);
-    try
+    EXPECT_FALSE(config->save());
+    EXPECT_NO_THROW(delete config);
+    EXPECT_EQ(readFile(folder + "-moved/config.ini"), "a = 1\n");
+}
+
+TEST(Config, ASaveThatCannotBeWrittenWholeKeepsTheOldFile)
+{
+    const std::string path = configPath();
+    const std::string own = "music_volume = 12\nscreen_full = 1\nsound_volume = 88\n";
+    writeFile(path, own);
+    // Every size the new file could be cut at, as on a disk that fills up during the save.
+    for (rlim_t limit = 0; limit < own.size() + 20; limit += 7)
     {
-        delete config;
-        FAIL() << "no error";
-    }
-    catch (Exception* e)
-    {
-        EXPECT_EQ(e->getMessage(), "Config: Can't open " + path + " to write");
-        delete e;
+        const pid_t child = fork();
+        if (child == 0)
+        {
+            Config config(path);
+            config.set("dash_with_control", 0);
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit size{limit, limit};
+            setrlimit(RLIMIT_FSIZE, &size);
+            _exit(config.save() ? 1 : 0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << limit;
+        EXPECT_EQ(readFile(path), own) << limit;
     }
 }
