@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <exception>
 #include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -145,6 +146,12 @@ int Core::init(const std::string& configFileName)
         delete e;
         return code;
     }
+    catch (const std::exception& e)
+    {
+        // The runtime's own errors (out of memory, a failed stream) end start-up the same way.
+        log(std::string("Init error: ") + e.what());
+        return -1;
+    }
     return 0;
 }
 
@@ -173,6 +180,10 @@ void Core::step()
         // Nothing above the loop can handle it: report it and keep playing.
         log("Core: error: " + e->getMessage());
         delete e;
+    }
+    catch (const std::exception& e)
+    {
+        log(std::string("Core: error: ") + e.what());
     }
 }
 
