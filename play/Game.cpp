@@ -21,6 +21,7 @@
 #include "VideoDriver.h"
 #include "View.h"
 
+#include <exception>
 #include <fstream>
 #include <iostream>
 
@@ -398,6 +399,10 @@ void Game::getFirstLevel()
     {
         std::cout << e->getMessage() << std::endl;
         delete e;
+    }
+    catch (const std::exception& e)
+    {
+        std::cout << e.what() << std::endl;
     }
     levelCompletedFlag = false;
 }

@@ -11,7 +11,10 @@
 #include "UserManager.h"
 
 #include <SDL/SDL.h>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -400,18 +403,35 @@ TEST(Game, ALevelIsPlayedFromItsStartToItsExit)
 namespace
 {
 
-TEST(Game, AFirstLevelThatCannotBeLoadedIsReportedOnTheStandardOutputAndTheMenuRuns)
+// Starts the game in dir, whose first level cannot be loaded: the error is a line on the standard
+// output and the menu runs.
+void expectFirstLevelReported(const std::string& dir, const std::string& line)
 {
-    const std::string dir =
-        makeWorkDir({{"levels.ini", "levels/gone.txt levels/b.txt\n"}, {"levels/b.txt", boxLevel}});
     ::testing::internal::CaptureStdout();
     Harness harness(dir);
     const std::string out = ::testing::internal::GetCapturedStdout();
-    ASSERT_EQ(harness.initResult(), 0);
-    EXPECT_NE(out.find("Level: can't open the file levels/gone.txt\n"), std::string::npos);
+    ASSERT_EQ(harness.initResult(), 0) << harness.logText();
+    EXPECT_NE(out.find(line), std::string::npos) << out;
     EXPECT_FALSE(Core::getGame()->isLevelCompleted());
     harness.step(3);
     EXPECT_EQ(Core::getGame()->getState(), 1);
+    EXPECT_TRUE(Core::isRunning());
+}
+
+TEST(Game, AFirstLevelThatCannotBeLoadedIsReportedOnTheStandardOutputAndTheMenuRuns)
+{
+    expectFirstLevelReported(
+        makeWorkDir({{"levels.ini", "levels/gone.txt levels/b.txt\n"}, {"levels/b.txt", boxLevel}}),
+        "Level: can't open the file levels/gone.txt\n");
+}
+
+TEST(Game, AFirstLevelThatTheStreamLibraryFailsToReadIsReportedTheSameWay)
+{
+    // A folder in the file's place opens, and reading it throws the stream library's own error.
+    const std::string dir =
+        makeWorkDir({{"levels.ini", "levels/folder.txt levels/b.txt\n"}, {"levels/b.txt", boxLevel}});
+    ASSERT_EQ(mkdir((dir + "/levels/folder.txt").c_str(), 0755), 0);
+    expectFirstLevelReported(dir, std::string(std::strerror(EISDIR)) + "\n");
 }
 
 } // namespace
