@@ -256,4 +256,6 @@ void Core::shutdown()
     deleteSingleton(audioDriver);
     deleteSingleton(config);
     logStream.close();
+    // A later start-up in the same process looks for its folder afresh.
+    appDataDir.clear();
 }
