@@ -116,6 +116,54 @@ TEST(Game, AMissingLevelListStopsTheStart)
               std::string::npos);
 }
 
+struct UnreadableList
+{
+    const char* name;
+    bool folder;
+    std::string text;
+    std::string why;
+};
+
+void PrintTo(const UnreadableList& list, std::ostream* out)
+{
+    *out << list.name;
+}
+
+class GameUnreadableLevelList : public ::testing::TestWithParam<UnreadableList>
+{
+};
+
+// A "levels.ini" that is there but cannot be read stops the start as a missing one does, and the
+// log says why.
+TEST_P(GameUnreadableLevelList, StopsTheStartAndSaysWhy)
+{
+    const UnreadableList& c = GetParam();
+    std::map<std::string, std::string> files = {{"hashes.ini", ""}};
+    if (!c.folder)
+    {
+        files["levels.ini"] = c.text;
+    }
+    const std::string work = makeWorkDir(files);
+    if (c.folder)
+    {
+        ASSERT_EQ(mkdir((work + "/levels.ini").c_str(), 0755), 0);
+    }
+    Harness harness(work);
+    EXPECT_EQ(harness.initResult(), -1);
+    EXPECT_NE(harness.logText().find("Game: can't read levels.ini: " + c.why + "\n"), std::string::npos)
+        << harness.logText();
+    EXPECT_NE(harness.logText().find("Init error: Game: Can't load filenames (levels.ini)"),
+              std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Game, GameUnreadableLevelList,
+                         ::testing::Values(UnreadableList{"Folder", true, "", "is a folder"},
+                                           UnreadableList{"OverOneMegabyte", false,
+                                                          "levels/a.txt\n" + std::string(1 << 20, ' '),
+                                                          "longer than 1048576 bytes"}),
+                         [](const ::testing::TestParamInfo<UnreadableList>& info)
+                         { return std::string(info.param.name); });
+
 TEST(Game, InitLevelRejectsAnIndexOutsideTheListAfterResettingItsFlags)
 {
     Harness harness(makeWorkDir({{"levels.ini", "levels/a.txt levels/b.txt\n"},
