@@ -426,6 +426,22 @@ void Game::getFirstLevel()
     levelCompletedFlag = false;
 }
 
+namespace
+{
+// The menu's notice line holds about 50 characters: the error names the level's file without
+// its folders there (the log keeps the whole path).
+std::string noticeFor(const std::string& error, const std::string& file)
+{
+    const size_t at = error.find(file);
+    const size_t slash = file.rfind('/');
+    if (at == std::string::npos || slash == std::string::npos)
+    {
+        return error;
+    }
+    return error.substr(0, at) + file.substr(slash + 1) + error.substr(at + file.size());
+}
+} // namespace
+
 void Game::initLevel(int32_t n)
 {
     AudioDriver* audio = Core::getAudioDriver();
@@ -436,6 +452,10 @@ void Game::initLevel(int32_t n)
         audio->fadeMusic(0.01f);
     }
 
+    const bool wasStarted = levelStarted;
+    const bool wasCompleted = levelCompletedFlag;
+    const bool wasFinished = gameFinished;
+    const int32_t oldDeathDelay = deathDelay;
     levelStarted = true;
     levelCompletedFlag = false;
     gameFinished = false;
@@ -449,7 +469,22 @@ void Game::initLevel(int32_t n)
     drawLoading();
     const std::string& file = levelFiles[n];
     hashManager->check(file);
-    level->load(static_cast<uint32_t>(n), file, true);
+    try
+    {
+        level->load(static_cast<uint32_t>(n), file, true);
+    }
+    catch (Exception* e)
+    {
+        // The level kept what it had: back to the menu with it behind, as if this start had never
+        // been asked for. Passed on, so the caller's switch to play is skipped and the step logs it.
+        levelStarted = wasStarted;
+        levelCompletedFlag = wasCompleted;
+        gameFinished = wasFinished;
+        deathDelay = oldDeathDelay;
+        menu->setNotice(noticeFor(e->getMessage(), file));
+        setState(1, true);
+        throw;
+    }
     otherLevelsScore = static_cast<uint32_t>(userManager->getTotalScore(n));
     stateChanged = true;
 }

@@ -7,7 +7,11 @@
 #include "Harness.h"
 #include "Level.h"
 #include "LevelStat.h"
+#include "Menu.h"
+#include "MenuItem.h"
 #include "TestEnv.h"
+#include "Tile.h"
+#include "Tilemap.h"
 #include "UserManager.h"
 
 #include <SDL/SDL.h>
@@ -15,6 +19,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <typeinfo>
 
 namespace
 {
@@ -522,6 +527,97 @@ TEST(Game, CompletingALevelKeepsTheBetterScoreUnlocksTheNextLevelAndSaves)
     EXPECT_EQ(users->getReachedLevel(), 1);
     EXPECT_EQ(users->getScore(1), 30000);
     EXPECT_EQ(readFile(profile), "1\n" + std::to_string(total + 1) + "\n30000\n");
+}
+
+} // namespace
+
+namespace
+{
+
+// Each cell's tile class, row by row.
+std::string tileClasses(const Tilemap* tilemap)
+{
+    std::string classes;
+    for (uint16_t y = 0; y < tilemap->getHeight(); ++y)
+    {
+        for (uint16_t x = 0; x < tilemap->getWidth(); ++x)
+        {
+            classes += std::string(typeid(*tilemap->getTile(CellPos{x, y})).name()) + " ";
+        }
+    }
+    return classes;
+}
+
+void press(Harness& harness, SDLKey key)
+{
+    harness.press(key);
+    harness.step();
+}
+
+TEST(Game, ALevelThatFailsToLoadFromTheMenuKeepsTheLevelPlayedAndShowsItsError)
+{
+    Harness harness(
+        makeWorkDir({{"levels.ini", "levels/tutorial/walk_on.txt levels/tutorial/broken.txt\n"},
+                     {"levels/tutorial/walk_on.txt", "7 3\ntileset1\nm.ogg\n#######\n#p+b.x#\n#######\n0\n"},
+                     {"levels/tutorial/broken.txt", "20x15\ntileset1\nm.ogg\n" + std::string(300, '.')}}));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    Level* level = game->getLevel();
+    Menu* menu = game->getMenu();
+
+    // A new profile through the menu, then level 0 from its tutorial page.
+    press(harness, SDLK_RETURN);
+    press(harness, SDLK_a);
+    press(harness, SDLK_RETURN);
+    ASSERT_EQ(menu->getCurrentPage()->getId(), "levels");
+    game->getUserManager()->setReachedLevel(1);
+    menu->buildLevelMenus();
+    press(harness, SDLK_RETURN);
+    ASSERT_EQ(menu->getCurrentPage()->getSelectedChild()->getId(), "level_0");
+    press(harness, SDLK_RETURN);
+    ASSERT_EQ(game->getState(), 2);
+    harness.step(5);
+
+    const std::string grid = tileClasses(level->getTilemap());
+    const Vec2 playerAt = game->getPlayer()->getPosition();
+    press(harness, SDLK_ESCAPE);
+    press(harness, SDLK_DOWN);
+    ASSERT_EQ(menu->getCurrentPage()->getSelectedChild()->getId(), "select");
+    press(harness, SDLK_RETURN);
+    press(harness, SDLK_RETURN);
+    press(harness, SDLK_DOWN);
+    ASSERT_EQ(menu->getCurrentPage()->getSelectedChild()->getId(), "level_1");
+    press(harness, SDLK_RETURN);
+
+    const std::string error = "Level: levels/tutorial/broken.txt hasn't width or height";
+    EXPECT_EQ(game->getState(), 1);
+    EXPECT_EQ(menu->getNotice(), "Level: broken.txt hasn't width or height");
+    EXPECT_NE(harness.logText().find("Core: error: " + error + "\n"), std::string::npos);
+    EXPECT_EQ(level->getCurrentLevel(), 0u);
+    EXPECT_EQ(level->getName(), "walk on");
+    EXPECT_EQ(level->getDiamondCount(), 1);
+    EXPECT_TRUE(game->isLevelStarted());
+    EXPECT_EQ(tileClasses(level->getTilemap()), grid);
+    EXPECT_EQ(game->getPlayer()->getPosition().x, playerAt.x);
+    harness.step(25);
+    harness.drawFrame();
+    harness.saveScreenshot("menu-level-load-error");
+
+    // Back up the pages to the main page, whose Escape resumes the level played: it goes on where
+    // it was, and its score is kept under its own index.
+    for (int i = 0; i < 3 && game->getState() == 1; ++i)
+    {
+        press(harness, SDLK_ESCAPE);
+    }
+    ASSERT_EQ(game->getState(), 2);
+    harness.hold(SDLK_RIGHT);
+    for (int i = 0; i < 200 && game->getState() == 2; ++i)
+    {
+        harness.step();
+    }
+    EXPECT_EQ(game->getState(), 4);
+    EXPECT_GT(game->getUserManager()->getScore(0), 0);
+    EXPECT_EQ(game->getUserManager()->getScore(1), 0);
 }
 
 } // namespace
