@@ -58,7 +58,7 @@ const std::string dataDir = QUARROW_DATA_DIR;
 const std::string keptDir = dataDir.substr(0, dataDir.rfind('/')) + "/reader-fuzz/";
 
 // Limits for one input: far above what any of them needs, even on a machine busy with other work.
-const double inputSeconds = 5.0;
+const double inputSeconds = 10.0;
 const std::chrono::seconds hangLimit(60);
 const long memoryKb = 512 * 1024;
 
@@ -432,8 +432,10 @@ bool readProfile(Session& session, const std::string& bytes, size_t)
 bool readCredits(Session& session, const std::string& bytes, size_t)
 {
     writeFile("credits.txt", bytes);
-    session.game->getCredits()->start();
-    return session.game->getCredits()->getLines().size() > 1;
+    Credits* credits = session.game->getCredits();
+    credits->start();
+    credits->draw(); // what was read, drawn
+    return credits->getLines().size() > 1;
 }
 
 bool readPicture(Session&, const std::string& bytes, size_t)
@@ -467,9 +469,11 @@ bool readTable(Session& session, const std::string& bytes, size_t)
 {
     session.server.answer(bytes);
     pushEnter();
-    session.game->getHighscore()->start();
+    Highscore* highscore = session.game->getHighscore();
+    highscore->start();
     drainKeys();
-    return !session.game->getHighscore()->getEntries().empty();
+    highscore->draw(); // what was read, drawn
+    return !highscore->getEntries().empty();
 }
 
 bool readPlace(Session& session, const std::string& bytes, size_t)
