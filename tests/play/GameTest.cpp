@@ -620,4 +620,38 @@ TEST(Game, ALevelThatFailsToLoadFromTheMenuKeepsTheLevelPlayedAndShowsItsError)
     EXPECT_EQ(game->getUserManager()->getScore(1), 0);
 }
 
+TEST(Game, AProfileWhoseReachedLevelFailsToLoadStillOpensItsOtherLevels)
+{
+    Harness harness(
+        makeWorkDir({{"levels.ini", "levels/tutorial/walk_on.txt levels/tutorial/broken.txt\n"},
+                     {"levels/tutorial/walk_on.txt", "7 3\ntileset1\nm.ogg\n#######\n#p+b.x#\n#######\n0\n"},
+                     {"levels/tutorial/broken.txt", "20x15\ntileset1\nm.ogg\n"}}));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    Menu* menu = game->getMenu();
+    UserManager* users = game->getUserManager();
+    users->createUser("bob");
+    users->loadUser("bob");
+    users->setReachedLevel(1);
+    users->saveUser();
+    menu->buildLoadMenu();
+
+    // "select level" is still disabled and skipped.
+    press(harness, SDLK_DOWN);
+    ASSERT_EQ(menu->getCurrentPage()->getSelectedChild()->getId(), "load");
+    press(harness, SDLK_RETURN);
+    ASSERT_EQ(menu->getCurrentPage()->getId(), "load");
+    press(harness, SDLK_RETURN);
+
+    EXPECT_EQ(game->getState(), 1);
+    EXPECT_EQ(menu->getNotice(), "Level: broken.txt hasn't width or height");
+    MenuItem* main = menu->getCurrentPage();
+    while (main->getParent() != nullptr)
+    {
+        main = main->getParent();
+    }
+    ASSERT_EQ(main->getChild(1)->getId(), "select");
+    EXPECT_FALSE(main->getChild(1)->isDisabled());
+}
+
 } // namespace
