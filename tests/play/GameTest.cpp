@@ -143,7 +143,8 @@ class GameUnreadableLevelList : public ::testing::TestWithParam<UnreadableList>
 TEST_P(GameUnreadableLevelList, StopsTheStartAndSaysWhy)
 {
     const UnreadableList& c = GetParam();
-    std::map<std::string, std::string> files = {{"hashes.ini", ""}};
+    // A table that does not list levels.ini: the check fails, the reading still runs.
+    std::map<std::string, std::string> files = {{"hashes.ini", "0\tother.txt\n"}};
     if (!c.folder)
     {
         files["levels.ini"] = c.text;
@@ -478,13 +479,13 @@ TEST(Game, AFirstLevelThatCannotBeLoadedIsReportedOnTheStandardOutputAndTheMenuR
         "Level: can't open the file levels/gone.txt\n");
 }
 
-TEST(Game, AFirstLevelThatTheStreamLibraryFailsToReadIsReportedTheSameWay)
+TEST(Game, AFolderInPlaceOfTheFirstLevelIsReportedTheSameWay)
 {
-    // A folder in the file's place opens, and reading it throws the stream library's own error.
+    // Once read as a stream, a folder threw the stream library's own error out of the load.
     const std::string dir =
         makeWorkDir({{"levels.ini", "levels/folder.txt levels/b.txt\n"}, {"levels/b.txt", boxLevel}});
     ASSERT_EQ(mkdir((dir + "/levels/folder.txt").c_str(), 0755), 0);
-    expectFirstLevelReported(dir, std::string(std::strerror(EISDIR)) + "\n");
+    expectFirstLevelReported(dir, "Level: can't open the file levels/folder.txt\n");
 }
 
 } // namespace
@@ -618,6 +619,40 @@ TEST(Game, ALevelThatFailsToLoadFromTheMenuKeepsTheLevelPlayedAndShowsItsError)
     EXPECT_EQ(game->getState(), 4);
     EXPECT_GT(game->getUserManager()->getScore(0), 0);
     EXPECT_EQ(game->getUserManager()->getScore(1), 0);
+}
+
+TEST(Game, AProfileWhoseReachedLevelFailsToLoadStillOpensItsOtherLevels)
+{
+    Harness harness(
+        makeWorkDir({{"levels.ini", "levels/tutorial/walk_on.txt levels/tutorial/broken.txt\n"},
+                     {"levels/tutorial/walk_on.txt", "7 3\ntileset1\nm.ogg\n#######\n#p+b.x#\n#######\n0\n"},
+                     {"levels/tutorial/broken.txt", "20x15\ntileset1\nm.ogg\n"}}));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    Menu* menu = game->getMenu();
+    UserManager* users = game->getUserManager();
+    users->createUser("bob");
+    users->loadUser("bob");
+    users->setReachedLevel(1);
+    users->saveUser();
+    menu->buildLoadMenu();
+
+    // "select level" is still disabled and skipped.
+    press(harness, SDLK_DOWN);
+    ASSERT_EQ(menu->getCurrentPage()->getSelectedChild()->getId(), "load");
+    press(harness, SDLK_RETURN);
+    ASSERT_EQ(menu->getCurrentPage()->getId(), "load");
+    press(harness, SDLK_RETURN);
+
+    EXPECT_EQ(game->getState(), 1);
+    EXPECT_EQ(menu->getNotice(), "Level: broken.txt hasn't width or height");
+    MenuItem* main = menu->getCurrentPage();
+    while (main->getParent() != nullptr)
+    {
+        main = main->getParent();
+    }
+    ASSERT_EQ(main->getChild(1)->getId(), "select");
+    EXPECT_FALSE(main->getChild(1)->isDisabled());
 }
 
 } // namespace
