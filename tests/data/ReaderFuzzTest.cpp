@@ -388,6 +388,8 @@ bool readConfig(Session& session, const std::string& bytes, size_t)
     return true;
 }
 
+// A game reads its level list while it is made. The list is hashed into the table first, as
+// the build does, so the game's integrity check lets it through to the reader.
 bool readLevelList(Session& session, const std::string& bytes, size_t)
 {
     writeFile("levels.ini", bytes);
@@ -420,6 +422,8 @@ bool readUserList(Session& session, const std::string& bytes, size_t)
     return any;
 }
 
+// Hashed into the table the way a save of the profile does it, so the check before the reading
+// passes.
 bool readProfile(Session& session, const std::string& bytes, size_t)
 {
     const std::string path = session.appData + "user_fuzz.ini";
