@@ -2,6 +2,7 @@
 #include "Core.h"
 #include "Crypt.h"
 #include "Exception.h"
+#include "FileTransaction.h"
 #include "Game.h"
 #include "Harness.h"
 #include "HashManager.h"
@@ -219,7 +220,7 @@ TEST(UserManager, FailedWriteLeavesTheOldProfileReadable)
     users->saveUser();
     const std::string profile = harness.appData() + "user_Ann.ini";
     // The new profile is written beside the old one first; make that impossible.
-    ASSERT_EQ(mkdir((profile + ".tmp").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(FileTransaction::stagedPath(profile).c_str(), 0755), 0);
 
     users->setScore(0, 99);
     std::string message;
@@ -256,7 +257,7 @@ TEST(UserManager, ProfileThatCannotBeCreatedFromTheMenuKeepsTheGameRunning)
     Harness harness(makeWorkDir(menuLevelFiles()));
     ASSERT_EQ(harness.initResult(), 0);
     const std::string profile = harness.appData() + "user_ann.ini";
-    ASSERT_EQ(mkdir((profile + ".tmp").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(FileTransaction::stagedPath(profile).c_str(), 0755), 0);
 
     createProfile(harness, "ann");
     EXPECT_NE(harness.logText().find("UserManager: Can't open " + profile + " for write"), std::string::npos);
