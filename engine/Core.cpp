@@ -158,6 +158,7 @@ int Core::init(const std::string& configFileName)
     catch (Exception* e)
     {
         log("Init error: " + e->getMessage());
+        std::cerr << "Init error: " << e->getMessage() << std::endl;
         const int code = e->getCode();
         delete e;
         return code;

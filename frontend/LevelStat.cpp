@@ -78,7 +78,7 @@ LevelStat::LevelStat()
       fadeSpeed(0.07f), lineAlpha{}, sprites{}, diamondCount(0), diamondTarget(0), appleCount(-1),
       appleTarget(0), applePart(0), killCount(-1), killTarget(0), thingCount(-1), thingTarget(0),
       levelTotal(0), total(0), pause(0), buttonBackground(nullptr), selection(1), phase(0.0f),
-      savedMusicVolume(0.0f)
+      savedMusicVolume(0.0f), saveFailed(false)
 {
     player = Core::getGame()->getPlayer();
     AudioDriver* audio = Core::getAudioDriver();
@@ -155,6 +155,7 @@ void LevelStat::start()
     total = game->getUserManager()->getTotalScore(current) + levelTotal;
 
     selection = 1;
+    saveFailed = false;
 }
 
 // The heading first; then each line starts once the one above it is three quarters in.
@@ -386,6 +387,14 @@ void LevelStat::drawEnd()
     const double pulse = 1.1 + std::sin(static_cast<double>(phase) / 3.14 * 180.0) / 40.0;
     drawButtonText(videoDriver, font1, font2, selection == 0, pulse, 443.0f, 612.0f, "submit score");
     drawButtonText(videoDriver, font1, font2, selection == 1, pulse, 740.0f, 612.0f, "next level");
+
+    if (saveFailed)
+    {
+        IntRect failedBox{296, 652, 888, 692};
+        font1->print(failedBox, TextAlign{0, 0}, "can't save the profile");
+        IntRect consequenceBox{296, 690, 888, 724};
+        font2->print(consequenceBox, TextAlign{0, 0}, "score kept until you quit");
+    }
 }
 
 void LevelStat::draw()

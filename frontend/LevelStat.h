@@ -34,6 +34,9 @@ class LevelStat
     void draw();
 
     int32_t getLevelTotal() const { return levelTotal; }
+    // The profile could not be saved: the end of the run says so under the buttons. Cleared by start.
+    void setSaveFailed(bool failed) { saveFailed = failed; }
+    bool isSaveFailed() const { return saveFailed; }
 
     int32_t getTotal() const { return total; }
     int32_t getDiamondCount() const { return diamondCount; }
@@ -95,6 +98,7 @@ class LevelStat
     uint8_t selection; // 0 "submit score", 1 "next level"
     float phase;
     float savedMusicVolume;
+    bool saveFailed;
 
     LevelStat(const LevelStat&) = delete;
     LevelStat& operator=(const LevelStat&) = delete;

@@ -5,6 +5,7 @@
 #include "Core.h"
 #include "Device.h"
 #include "Entity_Player.h"
+#include "Exception.h"
 #include "Font.h"
 #include "Game.h"
 #include "Level.h"
@@ -25,6 +26,8 @@ const int KEY_ENTER = 13;
 const int KEY_ESCAPE = 27;
 const int NOTICE_FRAMES = 290;
 const char* VIDEO_NOTICE = "please restart game to change video settings";
+const char* SAVE_FAILED_NOTICE = "can't save the profile";
+const char* READ_FAILED_NOTICE = "can't read the profile";
 
 bool startsWith(const std::string& text, const std::string& prefix)
 {
@@ -340,9 +343,11 @@ void Menu::enterAction(MenuItem* entry)
     }
     else if (id == "name_exists_overwrite")
     {
+        setNotice("");
         const std::string name = nameInput->getValue();
-        users->createUser(name);
-        users->loadUser(name);
+        if (!profileAction([&] { users->createUser(name); }, SAVE_FAILED_NOTICE) ||
+            !profileAction([&] { users->loadUser(name); }, READ_FAILED_NOTICE))
+            return;
         buildLevelMenus();
         currentPage = levelsPage;
         startTransition();
@@ -371,7 +376,9 @@ void Menu::enterAction(MenuItem* entry)
     else if (startsWith(id, "load_user"))
     {
         startTransition();
-        users->loadUser(entry->getText());
+        setNotice("");
+        if (!profileAction([&] { users->loadUser(entry->getText()); }, READ_FAILED_NOTICE))
+            return;
         // A profile that failed its check has asked the program to quit: start nothing.
         if (!Core::isRunning())
             return;
@@ -411,13 +418,32 @@ void Menu::createProfile()
         nameExistsPage->select(1);
         return;
     }
-    users->createUser(name);
-    users->loadUser(name);
+    if (!profileAction([&] { users->createUser(name); }, SAVE_FAILED_NOTICE))
+        return;
+    // Listed from now on, even if it cannot be read back below.
     buildLoadMenu();
+    if (!profileAction([&] { users->loadUser(name); }, READ_FAILED_NOTICE))
+        return;
     buildLevelMenus();
     currentPage = levelsPage;
     startTransition();
     selectLevelEntry->setDisabled(false);
+}
+
+bool Menu::profileAction(const std::function<void()>& action, const char* failureNotice)
+{
+    try
+    {
+        action();
+        return true;
+    }
+    catch (Exception* e)
+    {
+        Core::log("Menu: " + e->getMessage());
+        setNotice(failureNotice);
+        delete e;
+        return false;
+    }
 }
 
 void Menu::startTransition()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class Font;
@@ -42,6 +43,9 @@ class Menu
     void buildOptionsPage(MenuItem* options);
     void changeVolume(MenuItem* entry, const std::string& eventName);
     void createProfile();
+    // Runs a profile file operation. A file error is logged and shown as the notice instead of
+    // leaving the menu; the page stays, so the player can try again. False on an error.
+    bool profileAction(const std::function<void()>& action, const char* failureNotice);
     void enterAction(MenuItem* entry);
 
     MenuItem* startPage;

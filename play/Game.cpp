@@ -471,8 +471,10 @@ void Game::levelCompleted()
     }
     catch (Exception* e)
     {
-        // The profile on disk stays as it was; the game goes on.
+        // The profile on disk stays as it was; the game goes on with the new values in memory,
+        // and the statistics screen tells the player.
         Core::log(e->getMessage());
+        levelStat->setSaveFailed(true);
         delete e;
     }
 

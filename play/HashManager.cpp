@@ -3,16 +3,60 @@
 #include "Core.h"
 #include "Crypt.h"
 #include "Exception.h"
+#include "FileReader.h"
 #include "FileTransaction.h"
 #include "FileWriter.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
 // Lines are read as into a 400-character buffer.
 const size_t maxLineLength = 399;
+// Far more than any table of levels and profiles needs.
+const size_t maxTableSize = 16 * 1024 * 1024;
+
+// A copy that is missing, or empty as an interrupted first start could leave it, guards nothing.
+bool needsSeed(const std::string& path)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0)
+    {
+        return errno == ENOENT;
+    }
+    return S_ISREG(info.st_mode) && info.st_size == 0;
+}
+
+std::string workingFolder()
+{
+    char buffer[PATH_MAX];
+    return getcwd(buffer, sizeof(buffer)) != nullptr ? std::string(buffer)
+                                                     : std::string("the working folder");
+}
+
+// The game's own table from the working folder becomes the player's copy. Without a readable,
+// non-empty table there the game was started from the wrong folder: nothing is written, so a
+// later start from the right folder still seeds the copy.
+void seedTable(const std::string& path)
+{
+    std::string table;
+    std::string error;
+    if (!FileReader::readFile("hashes.ini", maxTableSize, table, error) || table.empty())
+    {
+        const std::string why = error.empty() ? std::string("is empty") : error;
+        throw new Exception("HashManager: no game data in " + workingFolder() + " (hashes.ini: " + why +
+                            "), start the game from the folder that holds its data");
+    }
+    if (!FileWriter::replace(path, table, error))
+    {
+        throw new Exception("HashManager: Can't copy hashes.ini to " + path + ": " + error);
+    }
+}
 
 // "hashes.ini" as the game has always written it: hash, tab, file name, "\n", in table order.
 std::string tableText(const std::map<std::string, std::string>& table)
@@ -36,22 +80,12 @@ HashManager::HashManager()
     Core::log("HashManager: init");
     const std::string path = tablePath();
 
-    std::ifstream in(path.c_str());
-    if (!in.is_open())
+    if (needsSeed(path))
     {
-        // First start: the game's own table from the working folder becomes the player's copy.
-        std::ifstream seed("hashes.ini", std::ios::in | std::ios::binary);
-        std::ofstream copy(path.c_str(), std::ios::out | std::ios::binary | std::ios::trunc);
-        if (seed.is_open() && copy.is_open())
-        {
-            copy << seed.rdbuf();
-        }
-        seed.close();
-        copy.close();
-        in.clear();
-        in.open(path.c_str());
+        seedTable(path);
     }
-    if (!in.is_open())
+    FileReader in(path, FileReader::text, maxTableSize);
+    if (!in.isOpen())
     {
         throw new Exception("HashManager: Can't open " + path + " for read");
     }
@@ -64,21 +98,17 @@ HashManager::~HashManager()
     Core::log("HashManager: done");
 }
 
-void HashManager::readTable(std::istream& in, const std::string& path)
+void HashManager::readTable(FileReader& in, const std::string& path)
 {
     std::string line;
-    while (std::getline(in, line))
+    bool tooLong = false;
+    while (in.readLine(line, maxLineLength, &tooLong))
     {
-        // A file written on another platform may end its lines with CR LF.
-        if (!line.empty() && line[line.size() - 1] == '\r')
+        // The length counts the line as read; a NUL then ends the text as it ends a C string.
+        const size_t nul = line.find('\0');
+        if (nul != std::string::npos)
         {
-            line.erase(line.size() - 1);
-        }
-        line = line.substr(0, line.find('\0'));
-        const bool tooLong = line.size() > maxLineLength;
-        if (tooLong)
-        {
-            line.erase(maxLineLength);
+            line.erase(nul);
         }
 
         const size_t tab = line.find('\t');
@@ -91,6 +121,12 @@ void HashManager::readTable(std::istream& in, const std::string& path)
             Core::log("HashManager: line longer than 399 characters in " + path + ", the rest is not read");
             break;
         }
+    }
+    // Going on with part of the table would drop the rest from the next rewrite of the file.
+    if (in.failed())
+    {
+        Core::log("HashManager: Can't read " + path + ": " + in.error());
+        throw new Exception("HashManager: Can't open " + path + " for read");
     }
 }
 

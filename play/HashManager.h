@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+class FileReader;
 class FileTransaction;
 
 // Guards the files that decide what a player may play: expected hashes from the application-data
@@ -11,8 +12,8 @@ class FileTransaction;
 class HashManager
 {
   public:
-    // Reads "hashes.ini", seeding it from the working folder's copy when it cannot be opened.
-    // Throws Exception* when it still cannot be read.
+    // Reads "hashes.ini", seeding it from the working folder's copy when it is missing or empty.
+    // Throws Exception* when there is nothing to seed it from or it cannot be read.
     HashManager();
     virtual ~HashManager();
 
@@ -30,7 +31,7 @@ class HashManager
 
   private:
     static std::string tablePath();
-    void readTable(std::istream& in, const std::string& path);
+    void readTable(FileReader& in, const std::string& path);
     bool writeTable(const std::string& path) const;
 
     // File name (as the callers name it) to hash text; byte-wise order.

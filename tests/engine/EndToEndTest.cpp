@@ -2,7 +2,9 @@
 #include "TestEnv.h"
 
 #include <chrono>
+#include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -215,4 +217,49 @@ TEST(EndToEnd, AMissingNestedDataHomeIsMadeForThePlayerAlone)
         EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
     }
     EXPECT_NE(readFile(dataHome + "/vormel/Quarrow/config.ini").find("sound_volume = 50"), std::string::npos);
+}
+
+// Started from a folder without the game's data (the repository root, say): the start stops with
+// a message that names the folder, on standard error too, and leaves the data home so that the
+// next start from the right folder runs as a first start would.
+TEST(EndToEnd, StartFromAFolderWithoutGameDataStopsAndTheNextStartRuns)
+{
+    const std::string dataHome = makeTempDir("quarrow-xdg");
+    const std::string copy = dataHome + "/vormel/Quarrow/hashes.ini";
+    // The shared Xvfb now and then refuses a connection while many tests start at once.
+    const auto runWithDisplay = [&](const std::string& workDir, bool stopAfterStart)
+    {
+        GameRun run;
+        for (int attempt = 0; attempt < 10; ++attempt)
+        {
+            run = runGame(workDir, dataHome, stopAfterStart);
+            if (run.log.find("Init error: Couldn't open X11 display") == std::string::npos &&
+                run.log.find("Init error: No available video device") == std::string::npos)
+            {
+                break;
+            }
+        }
+        return run;
+    };
+
+    const std::string wrong = makeTempDir("quarrow-wrong-folder");
+    char real[PATH_MAX];
+    ASSERT_NE(realpath(wrong.c_str(), real), nullptr);
+    const GameRun stopped = runWithDisplay(wrong, false);
+    ASSERT_TRUE(WIFEXITED(stopped.status)) << stopped.stderrText;
+    EXPECT_EQ(WEXITSTATUS(stopped.status), 255) << stopped.log;
+    const std::string message = "Init error: HashManager: no game data in " + std::string(real) +
+                                " (hashes.ini: No such file or directory), start the game from the "
+                                "folder that holds its data\n";
+    EXPECT_NE(stopped.log.find(message), std::string::npos) << stopped.log;
+    EXPECT_NE(stopped.stderrText.find(message), std::string::npos) << stopped.stderrText;
+    EXPECT_EQ(access(copy.c_str(), F_OK), -1);
+
+    const std::string right = makeMinimalGameDir();
+    const GameRun started = runWithDisplay(right, true);
+    ASSERT_TRUE(WIFEXITED(started.status)) << started.stderrText;
+    EXPECT_EQ(WEXITSTATUS(started.status), 0) << started.log << started.stderrText;
+    EXPECT_NE(started.log.find("\n\nCore: game started\n"), std::string::npos) << started.log;
+    EXPECT_EQ(started.log.find("not found in hashes.ini"), std::string::npos) << started.log;
+    EXPECT_EQ(readFile(copy), readFile(right + "/hashes.ini"));
 }

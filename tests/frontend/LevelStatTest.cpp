@@ -1,21 +1,25 @@
 // The level statistics: the chain of lines, counting in tens with its sounds and pauses, the
 // apple meter drained, the skip with Enter, the buttons, and the credits after the last level.
+#include "LevelStat.h"
 #include "AudioDriver.h"
 #include "Core.h"
 #include "Credits.h"
 #include "Entity_Apple.h"
 #include "Entity_Diamond.h"
 #include "Entity_Player.h"
+#include "FileSizeLimit.h"
 #include "Game.h"
 #include "Harness.h"
 #include "Level.h"
-#include "LevelStat.h"
 #include "Sound.h"
 #include "SoundProbe.h"
+#include "UserManager.h"
 
 #include <SDL/SDL_mixer.h>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -318,6 +322,54 @@ TEST(LevelStat, NextLevelAfterTheLastLevelShowsTheCredits)
     EXPECT_EQ(s.game->getCredits()->getLines().size(), 5u);
     s.run(3);
     s.harness.saveScreenshot("credits_after_last_level");
+}
+
+// Summed brightness of a window rectangle, every second pixel.
+long brightness(Harness& h, int left, int top, int right, int bottom)
+{
+    long sum = 0;
+    for (int y = top; y < bottom; y += 2)
+    {
+        for (int x = left; x < right; x += 2)
+        {
+            const uint32_t rgb = h.pixel(x, y);
+            sum += ((rgb >> 16) & 0xFF) + ((rgb >> 8) & 0xFF) + (rgb & 0xFF);
+        }
+    }
+    return sum;
+}
+
+// A full disk at the end of a level: the screen says under its buttons that the profile was not
+// saved, while the new best score and the opened level still count for the rest of the run. The
+// next save that works clears it.
+TEST(LevelStat, AProfileThatCannotBeSavedIsSaidUnderTheButtons)
+{
+    Statistics s;
+    UserManager* users = s.game->getUserManager();
+    const std::string profile = s.harness.appData() + "user_.ini";
+    long underButtons[2] = {0, 0};
+    for (const bool full : {true, false})
+    {
+        SCOPED_TRACE(full ? "disk full" : "room again");
+        s.collect(2, 0, 0);
+        {
+            const std::unique_ptr<FileSizeLimit> limit(full ? new FileSizeLimit(0) : nullptr);
+            s.game->levelCompleted();
+        }
+        EXPECT_EQ(s.stat->isSaveFailed(), full);
+        EXPECT_EQ(access(profile.c_str(), F_OK) == 0, !full);
+        EXPECT_EQ(users->getScore(0), s.stat->getLevelTotal());
+        EXPECT_EQ(users->getReachedLevel(), 1);
+
+        s.harness.press(SDLK_RETURN); // to the end at once
+        s.step();
+        ASSERT_TRUE(s.finished());
+        s.run(40); // the heading, and with it the lines, all in
+        s.harness.drawFrame();
+        underButtons[full ? 1 : 0] = brightness(s.harness, 296, 652, 888, 724);
+        EXPECT_FALSE(s.harness.saveScreenshot(full ? "levelstat_not_saved" : "levelstat_saved").empty());
+    }
+    EXPECT_GT(underButtons[1], underButtons[0] + 100000);
 }
 
 } // namespace

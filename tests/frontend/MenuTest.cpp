@@ -2,6 +2,7 @@
 #include "Config.h"
 #include "Credits.h"
 #include "Entity_Player.h"
+#include "FileSizeLimit.h"
 #include "HttpFixture.h"
 #include "Level.h"
 #include "MenuTestSupport.h"
@@ -451,6 +452,71 @@ TEST(MenuDraw, TheNoticeBlinksAndThePanelPops)
     EXPECT_EQ(menu()->getNotice(), "please restart game to change video settings");
     EXPECT_GT(rimPopped, panelRim(h) + 20000) << "the pop is over";
 }
+
+namespace
+{
+
+struct FullDisk
+{
+    const char* name;
+    rlim_t limit;      // bytes a file may grow to
+    const char* users; // "users.ini" before the start
+};
+
+void PrintTo(const FullDisk& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class MenuFullDisk : public ::testing::TestWithParam<FullDisk>
+{
+};
+
+} // namespace
+
+// A full disk while a profile is made: the page says so and stays, nothing is listed or made
+// current, and once there is room again the same Enter makes the profile.
+TEST_P(MenuFullDisk, AProfileThatCannotBeSavedIsANoticeOnThePage)
+{
+    const FullDisk& c = GetParam();
+    Harness h(makeWorkDir(menuLevelFiles()), {{"users.ini", c.users}});
+    ASSERT_EQ(h.initResult(), 0);
+    UserManager* users = Core::getGame()->getUserManager();
+    MenuItem* main = page();
+    h.step(105);         // past the start-up fade
+    key(h, SDLK_RETURN); // "start new game"
+    typeText(h, "ann");
+    const long noNotice = noticeStrip(h);
+    {
+        FileSizeLimit full(c.limit);
+        key(h, SDLK_RETURN);
+    }
+    EXPECT_EQ(menu()->getNotice(), "can't save the profile");
+    EXPECT_EQ(pageId(), "start");
+    EXPECT_EQ(users->getUserName(), "");
+    EXPECT_FALSE(users->userExists("ann"));
+    EXPECT_TRUE(main->getChild(1)->isDisabled()) << "select level";
+    for (int i = 0; i < main->getChild(2)->getChildCount(); ++i)
+        EXPECT_NE(main->getChild(2)->getChild(i)->getId(), "load_user_ann");
+
+    h.step(20); // the notice shows in frames 20-39
+    EXPECT_GT(noticeStrip(h), noNotice + 200000);
+    EXPECT_FALSE(h.saveScreenshot(std::string("menu_profile_not_saved_") + c.name).empty());
+
+    key(h, SDLK_RETURN); // room again: the player tries once more
+    EXPECT_EQ(pageId(), "levels");
+    EXPECT_EQ(users->getUserName(), "ann");
+    EXPECT_EQ(menu()->getNotice(), "");
+    EXPECT_TRUE(Core::isRunning());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Menu, MenuFullDisk,
+    ::testing::Values(FullDisk{"NothingFits", 0, ""},
+                      // The six-line profile fits; the hash table and the name list do not.
+                      FullDisk{"OnlyTheProfileFits", 30,
+                               "alexander\nbenedikt\ncornelius\ndominique\nevangeline\n"}),
+    [](const ::testing::TestParamInfo<FullDisk>& info) { return std::string(info.param.name); });
 
 TEST(MenuHighscore, EntryShowsTheTableAndEscapeComesBack)
 {

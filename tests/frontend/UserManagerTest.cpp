@@ -283,8 +283,10 @@ TEST(UserManager, ProfileThatCannotBeReadFromTheLoadPageKeepsTheGameRunning)
     key(harness, SDLK_RETURN); // "load game"
     ASSERT_EQ(pageId(), "load");
     key(harness, SDLK_RETURN); // "ann"
-    EXPECT_NE(harness.logText().find("Core: error: UserManager: Can't open " + profile + " for read\n"),
+    EXPECT_NE(harness.logText().find("Menu: UserManager: Can't open " + profile + " for read\n"),
               std::string::npos);
+    EXPECT_EQ(menu()->getNotice(), "can't read the profile");
+    EXPECT_EQ(pageId(), "load");
     EXPECT_EQ(users->getUserName(), "");
     EXPECT_EQ(Core::getGame()->getState(), 1);
     EXPECT_FALSE(Core::getGame()->isLevelStarted());

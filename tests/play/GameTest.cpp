@@ -106,7 +106,8 @@ TEST(Game, ALevelListWithoutLevelsStopsTheStartCleanly)
 
 TEST(Game, AMissingLevelListStopsTheStart)
 {
-    Harness harness(makeWorkDir({{"hashes.ini", ""}}));
+    // A table that lists something else: the check of "levels.ini" fails and the reading goes on.
+    Harness harness(makeWorkDir({{"hashes.ini", "0123\tother.txt\n"}}));
     EXPECT_EQ(harness.initResult(), -1);
     EXPECT_NE(harness.logText().find("Init error: Game: Can't load filenames (levels.ini)"),
               std::string::npos);

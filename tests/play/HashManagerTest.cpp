@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -42,7 +45,7 @@ template <typename F> std::string logAddedBy(const Harness& harness, F body)
 
 } // namespace
 
-TEST(HashManager, SeedIsCopiedOnlyWhenTheApplicationDataCopyIsMissing)
+TEST(HashManager, SeedIsCopiedOnlyWhenTheApplicationDataCopyIsMissingOrEmpty)
 {
     const std::string dir = makeWorkDir(twoLevels());
     const std::string seed = readFile(dir + "/hashes.ini");
@@ -54,31 +57,87 @@ TEST(HashManager, SeedIsCopiedOnlyWhenTheApplicationDataCopyIsMissing)
     EXPECT_EQ(harness.logText().find("HashManager: levels.ini"), std::string::npos);
 
     // A changed seed does not refresh an existing copy...
-    writeFile(dir + "/hashes.ini", "");
+    writeFile(dir + "/hashes.ini", "0123\tlevels.ini\n");
     {
         HashManager again;
         EXPECT_TRUE(again.check("levels.ini"));
     }
-    // ...but a deleted copy is made again from it.
-    ASSERT_EQ(unlink(copy.c_str()), 0);
-    HashManager fresh;
-    EXPECT_EQ(logAddedBy(harness, [&] { EXPECT_FALSE(fresh.check("levels.ini")); }),
-              "HashManager: levels.ini not found in hashes.ini\nCore: quit signal\n\n");
-    EXPECT_FALSE(Core::isRunning());
+    // ...but a deleted copy, or an empty one (it guards nothing), is made again from it.
+    for (const bool deleted : {true, false})
+    {
+        if (deleted)
+        {
+            ASSERT_EQ(unlink(copy.c_str()), 0);
+        }
+        else
+        {
+            writeFile(copy, "");
+        }
+        HashManager fresh;
+        EXPECT_EQ(readFile(copy), "0123\tlevels.ini\n");
+        EXPECT_EQ(logAddedBy(harness, [&] { EXPECT_FALSE(fresh.check("levels.ini")); }),
+                  "HashManager: levels.ini is corrupted\nCore: quit signal\n\n");
+    }
+    EXPECT_EQ(access((copy + ".tmp").c_str(), F_OK), -1);
 }
 
-TEST(HashManager, MissingSeedGivesAnEmptyTableAndQuits)
+namespace
 {
+
+struct MissingSeed
+{
+    const char* name;
+    bool folder; // hashes.ini is a folder; else a file with these bytes, or none (nullptr)
+    const char* seed;
+    const char* why;
+};
+
+void PrintTo(const MissingSeed& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class HashManagerSeed : public ::testing::TestWithParam<MissingSeed>
+{
+};
+
+} // namespace
+
+// Started from a folder without the game's data: the start stops and says where it looked, and
+// writes no copy, so a later start from the right folder seeds it as on a first start.
+TEST_P(HashManagerSeed, WorkingFolderWithoutATableStopsTheStartAndLeavesNoCopy)
+{
+    const MissingSeed& c = GetParam();
     const std::string dir = makeWorkDir(twoLevels());
     ASSERT_EQ(unlink((dir + "/hashes.ini").c_str()), 0);
+    if (c.folder)
+    {
+        ASSERT_EQ(mkdir((dir + "/hashes.ini").c_str(), 0755), 0);
+    }
+    else if (c.seed != nullptr)
+    {
+        writeFile(dir + "/hashes.ini", c.seed);
+    }
+    char real[PATH_MAX];
+    ASSERT_NE(realpath(dir.c_str(), real), nullptr);
+
     Harness harness(dir);
-    EXPECT_EQ(harness.initResult(), 0);
-    EXPECT_EQ(access((harness.appData() + "hashes.ini").c_str(), F_OK), 0);
-    EXPECT_EQ(readFile(harness.appData() + "hashes.ini"), "");
-    EXPECT_NE(harness.logText().find("HashManager: levels.ini not found in hashes.ini\nCore: quit signal\n"),
-              std::string::npos);
-    EXPECT_FALSE(Core::isRunning());
+    EXPECT_EQ(harness.initResult(), -1);
+    EXPECT_NE(harness.logText().find("HashManager: init\nInit error: HashManager: no game data in " +
+                                     std::string(real) + " (hashes.ini: " + c.why +
+                                     "), start the game from the folder that holds its data\n"),
+              std::string::npos)
+        << harness.logText();
+    EXPECT_EQ(access((harness.appData() + "hashes.ini").c_str(), F_OK), -1);
+    EXPECT_EQ(access((harness.appData() + "hashes.ini.tmp").c_str(), F_OK), -1);
 }
+
+INSTANTIATE_TEST_SUITE_P(HashManager, HashManagerSeed,
+                         ::testing::Values(MissingSeed{"None", false, nullptr, "No such file or directory"},
+                                           MissingSeed{"Empty", false, "", "is empty"},
+                                           MissingSeed{"Folder", true, nullptr, "is a folder"}),
+                         [](const ::testing::TestParamInfo<MissingSeed>& info)
+                         { return std::string(info.param.name); });
 
 TEST(HashManager, ReadsEachLineAsHashTabFileName)
 {
@@ -129,6 +188,29 @@ TEST(HashManager, ReadsEachLineAsHashTabFileName)
                 << c.file;
         }
     }
+}
+
+// The length test sees the line as it was read: a NUL early in a long line does not make it short.
+TEST(HashManager, LongLineWithANulStillEndsTheReading)
+{
+    std::map<std::string, std::string> files = twoLevels();
+    files["a.txt"] = "a\n";
+    files["h.txt"] = "h\n";
+    const std::string dir = makeWorkDir(files);
+    const auto hashOf = [&](const std::string& name) { return Crypt::md5File(dir + "/" + name); };
+    std::string seed = readFile(dir + "/hashes.ini");
+    seed += hashOf("a.txt") + "\ta.txt" + std::string(1, '\0') + std::string(450, 'Z') + "\n";
+    seed += hashOf("h.txt") + "\th.txt\n";
+    writeFile(dir + "/hashes.ini", seed);
+
+    Harness harness(dir);
+    ASSERT_EQ(harness.initResult(), 0);
+    EXPECT_NE(harness.logText().find("HashManager: line longer than 399 characters"), std::string::npos);
+    HashManager checker;
+    // Its first 399 characters, cut at the NUL, are still an entry; nothing after it is read.
+    EXPECT_TRUE(checker.check("a.txt"));
+    EXPECT_EQ(logAddedBy(harness, [&] { EXPECT_FALSE(checker.check("h.txt")); }),
+              "HashManager: h.txt not found in hashes.ini\nCore: quit signal\n\n");
 }
 
 TEST(HashManager, UpdateRewritesTheWholeTableSortedByFileName)
