@@ -1,7 +1,8 @@
 // Preloaded into a test child or the real game to break it in the middle of a save. It counts the
 // calls that change files: an open for writing (open, openat, creat, fopen), a write to a file
 // opened that way, fsync, rename, unlink and mkdir. Writes to "log.txt" do not count: the log is
-// not a save, and it must tell what happened.
+// not a save, and it must tell what happened. Nor does the step counter that the end-to-end tests'
+// step probe keeps in the file QUARROW_STEP_PROBE names.
 //
 // QUARROW_FAULT chooses what happens at the Nth change counted:
 //   "kill:N"  the process gets SIGKILL just before it, as in a crash or a power cut;
@@ -122,13 +123,16 @@ struct ArmAtStart
     }
 } armAtStart;
 
-bool isLog(const char* path)
+// The log, and the step counter of the end-to-end tests' own probe: not files of a save.
+bool ignored(const char* path)
 {
     if (path == nullptr)
         return false;
     const size_t length = std::strlen(path);
-    return std::strcmp(path, "log.txt") == 0 ||
-           (length >= 8 && std::strcmp(path + length - 8, "/log.txt") == 0);
+    if (std::strcmp(path, "log.txt") == 0 || (length >= 8 && std::strcmp(path + length - 8, "/log.txt") == 0))
+        return true;
+    const char* steps = std::getenv("QUARROW_STEP_PROBE");
+    return steps != nullptr && std::strcmp(path, steps) == 0;
 }
 
 bool opensForWriting(int flags)
@@ -228,7 +232,7 @@ extern "C"
             mode = static_cast<mode_t>(va_arg(args, int));
             va_end(args);
         }
-        const bool writes = opensForWriting(flags) && !isLog(path);
+        const bool writes = opensForWriting(flags) && !ignored(path);
         if (writes)
             change("open", path);
         return opened(real(path, flags, mode), writes);
@@ -245,7 +249,7 @@ extern "C"
             mode = static_cast<mode_t>(va_arg(args, int));
             va_end(args);
         }
-        const bool writes = opensForWriting(flags) && !isLog(path);
+        const bool writes = opensForWriting(flags) && !ignored(path);
         if (writes)
             change("open", path);
         return opened(real(path, flags, mode), writes);
@@ -262,7 +266,7 @@ extern "C"
             mode = static_cast<mode_t>(va_arg(args, int));
             va_end(args);
         }
-        const bool writes = opensForWriting(flags) && !isLog(path);
+        const bool writes = opensForWriting(flags) && !ignored(path);
         if (writes)
             change("openat", path);
         return opened(real(dir, path, flags, mode), writes);
@@ -279,7 +283,7 @@ extern "C"
             mode = static_cast<mode_t>(va_arg(args, int));
             va_end(args);
         }
-        const bool writes = opensForWriting(flags) && !isLog(path);
+        const bool writes = opensForWriting(flags) && !ignored(path);
         if (writes)
             change("openat", path);
         return opened(real(dir, path, flags, mode), writes);
@@ -288,7 +292,7 @@ extern "C"
     int creat(const char* path, mode_t mode)
     {
         static const auto real = next<int (*)(const char*, mode_t)>("creat");
-        const bool writes = !isLog(path);
+        const bool writes = !ignored(path);
         if (writes)
             change("creat", path);
         return opened(real(path, mode), writes);
@@ -297,7 +301,7 @@ extern "C"
     int creat64(const char* path, mode_t mode)
     {
         static const auto real = next<int (*)(const char*, mode_t)>("creat64");
-        const bool writes = !isLog(path);
+        const bool writes = !ignored(path);
         if (writes)
             change("creat", path);
         return opened(real(path, mode), writes);
@@ -306,7 +310,7 @@ extern "C"
     FILE* fopen(const char* path, const char* mode)
     {
         static const auto real = next<FILE* (*)(const char*, const char*)>("fopen");
-        const bool writes = modeWrites(mode) && !isLog(path);
+        const bool writes = modeWrites(mode) && !ignored(path);
         if (writes)
             change("fopen", path);
         FILE* file = real(path, mode);
@@ -318,7 +322,7 @@ extern "C"
     FILE* fopen64(const char* path, const char* mode)
     {
         static const auto real = next<FILE* (*)(const char*, const char*)>("fopen64");
-        const bool writes = modeWrites(mode) && !isLog(path);
+        const bool writes = modeWrites(mode) && !ignored(path);
         if (writes)
             change("fopen", path);
         FILE* file = real(path, mode);
