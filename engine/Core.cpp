@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -163,6 +164,13 @@ int Core::init(const std::string& configFileName)
         delete e;
         return code;
     }
+    catch (const std::exception& e)
+    {
+        // The runtime's own errors (out of memory, a failed stream) end start-up the same way.
+        log(std::string("Init error: ") + e.what());
+        std::cerr << "Init error: " << e.what() << std::endl;
+        return -1;
+    }
     return 0;
 }
 
@@ -191,6 +199,10 @@ void Core::step()
         // Nothing above the loop can handle it: report it and keep playing.
         log("Core: error: " + e->getMessage());
         delete e;
+    }
+    catch (const std::exception& e)
+    {
+        log(std::string("Core: error: ") + e.what());
     }
 }
 
@@ -244,4 +256,6 @@ void Core::shutdown()
     deleteSingleton(audioDriver);
     deleteSingleton(config);
     logStream.close();
+    // A later start-up in the same process looks for its folder afresh.
+    appDataDir.clear();
 }

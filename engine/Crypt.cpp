@@ -1,7 +1,10 @@
 #include "Crypt.h"
 
+#include "FileReader.h"
+
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <sys/stat.h>
 
 const char* const cryptSalt = "7Qm=)x!2(Lp+9Rw=Kd(Tz)4Nv+Hs!bY8";
 
@@ -42,6 +45,13 @@ const uint32_t sineTable[64] = {
     0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
 
 const int shiftTable[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
+
+// A folder opens like a file on this platform but cannot be read; a missing file cannot be opened.
+bool isFolder(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
 
 void encodeWord(uint32_t word, uint8_t* out)
 {
@@ -197,27 +207,44 @@ std::string Crypt::md5(const std::string& text)
 
 std::string Crypt::md5File(const std::string& path)
 {
-    std::string data(cryptSalt);
-    std::ifstream file(path.c_str(), std::ios::in | std::ios::binary);
-    if (!file.is_open())
+    MD5Context context;
+    MD5Init(&context);
+    MD5Update(&context, reinterpret_cast<const uint8_t*>(cryptSalt),
+              static_cast<int32_t>(std::strlen(cryptSalt)));
+
+    // Text mode delivers CR LF as LF, as a read on the platform the stored hashes come from.
+    FileReader reader(path, FileReader::text);
+    if (reader.isOpen())
     {
-        return md5(data);
-    }
-    std::string bytes;
-    char chunk[4096];
-    while (file.read(chunk, sizeof(chunk)) || file.gcount() > 0)
-    {
-        bytes.append(chunk, static_cast<size_t>(file.gcount()));
-    }
-    // A text-mode read on the platform the stored hashes come from delivers CR LF as LF.
-    for (size_t i = 0; i < bytes.size(); i++)
-    {
-        if (bytes[i] != '\r' || i + 1 >= bytes.size() || bytes[i + 1] != '\n')
+        uint8_t chunk[4096];
+        int32_t length = 0;
+        for (int c = reader.get(); c >= 0; c = reader.get())
         {
-            data += bytes[i];
+            chunk[length++] = static_cast<uint8_t>(c);
+            if (length == static_cast<int32_t>(sizeof(chunk)))
+            {
+                MD5Update(&context, chunk, length);
+                length = 0;
+            }
         }
+        // A file that cannot be read whole, or is over the limit, has no hash at all.
+        if (reader.failed())
+        {
+            return "";
+        }
+        // The reading loop tests the stream before each get, so the end-of-file value is hashed too.
+        chunk[length++] = 0xFF;
+        MD5Update(&context, chunk, length);
     }
-    // The reading loop tests the stream before each get, so the end-of-file value is appended too.
-    data += static_cast<char>(0xFF);
-    return md5(data);
+    else if (isFolder(path))
+    {
+        return "";
+    }
+
+    uint8_t digest[16];
+    MD5Final(&context, digest);
+    char* hex = toHex(digest, 16);
+    const std::string result(hex);
+    delete[] hex;
+    return result;
 }

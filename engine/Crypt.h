@@ -34,7 +34,8 @@ class Crypt
     // MD5 of every byte of text, embedded NULs included.
     static std::string md5(const std::string& text);
     // MD5 of the salt, the file's characters with each CR LF read as LF, and one final 0xFF byte
-    // (the end-of-file value the reading loop appends). A file that cannot be opened hashes as
-    // the salt alone.
+    // (the end-of-file value the reading loop appends), fed in chunks. A file that cannot be
+    // opened hashes as the salt alone; a folder, a read error and a file over
+    // FileReader::defaultLimit give "", which matches no stored hash.
     static std::string md5File(const std::string& path);
 };

@@ -11,6 +11,16 @@
 #include <cstring>
 #include <string>
 
+namespace
+{
+
+// The mode opened when the configured one is refused: the game's own default, a window.
+const uint16_t fallbackWidth = 1024;
+const uint16_t fallbackHeight = 768;
+const uint8_t fallbackBpp = 32;
+
+} // namespace
+
 Device::Device() : videoDriver(nullptr), keyState(nullptr), lastKey(0), width(0), height(0), bpp(0)
 {
     std::memset(pressed, 0, sizeof pressed);
@@ -39,8 +49,8 @@ Device::Device() : videoDriver(nullptr), keyState(nullptr), lastKey(0), width(0)
     {
         Core::log("Device: screen size " + std::to_string(configWidth) + " x " +
                   std::to_string(configHeight) + " not usable, using 1024 x 768");
-        width = 1024;
-        height = 768;
+        width = fallbackWidth;
+        height = fallbackHeight;
     }
     else
     {
@@ -51,6 +61,31 @@ Device::Device() : videoDriver(nullptr), keyState(nullptr), lastKey(0), width(0)
 
     const Uint32 flags = fullScreen ? SDL_OPENGL | SDL_FULLSCREEN : SDL_OPENGL;
     SDL_Surface* screen = SDL_SetVideoMode(width, height, bpp, flags);
+    const bool isFallback =
+        !fullScreen && width == fallbackWidth && height == fallbackHeight && bpp == fallbackBpp;
+    if (screen == nullptr && !isFallback)
+    {
+        // A mode this display refuses (full screen larger than the screen, say) would end every
+        // later start the same way: open the default window instead and keep it for next time.
+        Core::log("Device: video mode " + std::to_string(width) + " x " + std::to_string(height) + " x " +
+                  std::to_string(bpp) + (fullScreen ? " full screen" : " window") + " refused (" +
+                  SDL_GetError() + "), using a " + std::to_string(fallbackWidth) + " x " +
+                  std::to_string(fallbackHeight) + " window");
+        width = fallbackWidth;
+        height = fallbackHeight;
+        screen = SDL_SetVideoMode(width, height, fallbackBpp, SDL_OPENGL);
+        if (screen != nullptr)
+        {
+            if (bpp != fallbackBpp)
+            {
+                config->set("screen_bpp", fallbackBpp);
+            }
+            bpp = fallbackBpp;
+            config->set("screen_full", 0);
+            config->set("screen_width", fallbackWidth);
+            config->set("screen_height", fallbackHeight);
+        }
+    }
     if (screen == nullptr)
     {
         const std::string error = SDL_GetError();

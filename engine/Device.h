@@ -9,7 +9,9 @@ class VideoDriver;
 class Device
 {
   public:
-    // Opens the window in the configured video mode. Throws Exception* on failure.
+    // Opens the window in the configured video mode; a mode the display refuses falls back to a
+    // 1024 x 768 window, which is stored in the configuration. Throws Exception* when even that
+    // cannot be opened.
     Device();
     // Deletes the drawing driver, then shuts the window library down.
     ~Device();

@@ -77,27 +77,25 @@ void putLittleEndian(std::string& out, uint32_t value, int bytes)
     }
 }
 
-std::string wavImage(const std::vector<int16_t>& samples, unsigned rate, unsigned channels)
+// The 44-byte header of a 16-bit PCM WAV holding dataBytes of samples.
+void writeWavHeader(std::string& wav, uint32_t dataBytes, unsigned rate, unsigned channels)
 {
-    const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
-    std::string wav = "RIFF";
-    putLittleEndian(wav, 36 + dataBytes, 4);
-    wav += "WAVEfmt ";
-    putLittleEndian(wav, 16, 4);
-    putLittleEndian(wav, 1, 2); // PCM
-    putLittleEndian(wav, channels, 2);
-    putLittleEndian(wav, rate, 4);
-    putLittleEndian(wav, rate * channels * 2, 4);
-    putLittleEndian(wav, channels * 2, 2);
-    putLittleEndian(wav, 16, 2);
-    wav += "data";
-    putLittleEndian(wav, dataBytes, 4);
-    for (int16_t s : samples)
-    {
-        putLittleEndian(wav, static_cast<uint16_t>(s), 2);
-    }
-    return wav;
+    std::string header = "RIFF";
+    putLittleEndian(header, 36 + dataBytes, 4);
+    header += "WAVEfmt ";
+    putLittleEndian(header, 16, 4);
+    putLittleEndian(header, 1, 2); // PCM
+    putLittleEndian(header, channels, 2);
+    putLittleEndian(header, rate, 4);
+    putLittleEndian(header, rate * channels * 2, 4);
+    putLittleEndian(header, channels * 2, 2);
+    putLittleEndian(header, 16, 2);
+    header += "data";
+    putLittleEndian(header, dataBytes, 4);
+    wav.replace(0, header.size(), header);
 }
+
+const size_t WAV_HEADER_BYTES = 44;
 
 } // namespace
 
@@ -112,8 +110,12 @@ bool Mp3Decoder::looksLikeMp3(const std::string& bytes)
     return bytes.compare(0, 3, "ID3") == 0 || (b0 == 0xFF && (b1 & 0xE0) == 0xE0);
 }
 
-bool Mp3Decoder::decodeToWav(const std::string& bytes, std::string& wav)
+bool Mp3Decoder::decodeToWav(const std::string& bytes, std::string& wav, size_t maxPcmBytes, bool* tooLong)
 {
+    if (tooLong != nullptr)
+    {
+        *tooLong = false;
+    }
     const MadLibrary& mad = madLibrary();
     if (!mad.ready)
     {
@@ -132,9 +134,11 @@ bool Mp3Decoder::decodeToWav(const std::string& bytes, std::string& wav)
     mad.synthInit(&synth);
     mad.streamBuffer(&stream, input.data(), input.size());
 
-    std::vector<int16_t> samples;
+    // The samples go straight behind room for the header, which is written once the format is known.
+    wav.assign(WAV_HEADER_BYTES, '\0');
     unsigned rate = 0;
     unsigned channels = 0;
+    bool full = false;
     for (;;)
     {
         if (mad.frameDecode(&frame, &stream) != 0)
@@ -156,21 +160,32 @@ bool Mp3Decoder::decodeToWav(const std::string& bytes, std::string& wav)
             continue; // a stray frame of another format: keep the file's first format
         }
         mad.synthFrame(&synth, &frame);
+        const size_t frameBytes = static_cast<size_t>(synth.pcm.length) * channels * 2;
+        if (wav.size() - WAV_HEADER_BYTES + frameBytes > maxPcmBytes)
+        {
+            full = true;
+            break;
+        }
         for (unsigned i = 0; i < synth.pcm.length; ++i)
         {
             for (unsigned c = 0; c < channels; ++c)
             {
-                samples.push_back(toPcm16(synth.pcm.samples[c][i]));
+                putLittleEndian(wav, static_cast<uint16_t>(toPcm16(synth.pcm.samples[c][i])), 2);
             }
         }
     }
     mad.frameFinish(&frame);
     mad.streamFinish(&stream);
 
-    if (samples.empty())
+    if (tooLong != nullptr)
     {
+        *tooLong = full;
+    }
+    if (full || wav.size() == WAV_HEADER_BYTES)
+    {
+        wav.clear();
         return false;
     }
-    wav = wavImage(samples, rate, channels);
+    writeWavHeader(wav, static_cast<uint32_t>(wav.size() - WAV_HEADER_BYTES), rate, channels);
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Decodes a whole MP3 file into a 16-bit PCM WAV image in memory.
@@ -9,8 +10,14 @@
 class Mp3Decoder
 {
   public:
+    // Twelve minutes of 44.1 kHz stereo: more than any whole-file sound needs.
+    static const size_t defaultMaxPcmBytes = 128 * 1024 * 1024;
+
     // True when the bytes start like an MP3 file (an ID3v2 tag or an MPEG audio frame sync).
     static bool looksLikeMp3(const std::string& bytes);
-    // Decodes bytes into wav; false when the decoder is missing or no audio frame decodes.
-    static bool decodeToWav(const std::string& bytes, std::string& wav);
+    // Decodes bytes into wav, whose header carries the rate and channel count the decoder reports.
+    // False when the decoder is missing, no audio frame decodes, or the samples would take more than
+    // maxPcmBytes (then tooLong, when given, is set).
+    static bool decodeToWav(const std::string& bytes, std::string& wav,
+                            size_t maxPcmBytes = defaultMaxPcmBytes, bool* tooLong = nullptr);
 };

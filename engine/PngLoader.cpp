@@ -1,9 +1,12 @@
 #include "PngLoader.h"
 
+#include "FileReader.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <png.h>
 
 namespace
@@ -12,7 +15,8 @@ namespace
 // libpng reports errors by longjmp; every object with a destructor lives outside the setjmp frame.
 struct ReadState
 {
-    FILE* file = nullptr;
+    std::string bytes; // the whole file
+    size_t at = 0;     // where libpng reads next
     png_structp png = nullptr;
     png_infop info = nullptr;
 
@@ -21,10 +25,6 @@ struct ReadState
         if (png != nullptr)
         {
             png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
-        }
-        if (file != nullptr)
-        {
-            std::fclose(file);
         }
     }
 };
@@ -37,6 +37,18 @@ void quietError(png_structp png, png_const_charp)
     png_longjmp(png, 1);
 }
 
+// libpng's reads, from the file's bytes in memory; a read past their end is a truncated file.
+void readBytes(png_structp png, png_bytep to, png_size_t count)
+{
+    ReadState* s = static_cast<ReadState*>(png_get_io_ptr(png));
+    if (count > s->bytes.size() - s->at)
+    {
+        png_error(png, "truncated");
+    }
+    std::memcpy(to, s->bytes.data() + s->at, count);
+    s->at += count;
+}
+
 bool decodeInto(ReadState& s, std::vector<uint8_t>& rgba, std::vector<png_bytep>& rows, unsigned int& width,
                 unsigned int& height)
 {
@@ -44,7 +56,7 @@ bool decodeInto(ReadState& s, std::vector<uint8_t>& rgba, std::vector<png_bytep>
     {
         return false;
     }
-    png_init_io(s.png, s.file);
+    png_set_read_fn(s.png, &s, readBytes);
     png_set_user_limits(s.png, pngMaxSide, pngMaxSide);
     png_read_info(s.png, s.info);
 
@@ -100,18 +112,12 @@ bool pngDecode(const std::string& file, std::vector<uint8_t>& rgba, unsigned int
     height = 0;
 
     ReadState s;
-    s.file = std::fopen(file.c_str(), "rb");
-    if (s.file == nullptr)
+    std::string why;
+    if (!FileReader::readFile(file, pngMaxFileBytes, s.bytes, why) || s.bytes.size() < 8 ||
+        png_sig_cmp(reinterpret_cast<png_const_bytep>(s.bytes.data()), 0, 8) != 0)
     {
         return false;
     }
-    png_byte signature[8];
-    if (std::fread(signature, 1, sizeof signature, s.file) != sizeof signature ||
-        png_sig_cmp(signature, 0, 8) != 0)
-    {
-        return false;
-    }
-    std::rewind(s.file);
 
     s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     if (s.png == nullptr)

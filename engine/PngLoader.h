@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,9 +30,11 @@ struct pngInfo
 
 // Pictures wider or taller than this are refused.
 const unsigned int pngMaxSide = 8192;
+// Files larger than this are not read.
+const size_t pngMaxFileBytes = 32 * 1024 * 1024;
 
 // Decodes any PNG into 8-bit RGBA rows, top row first. False (and rgba empty) on a missing,
-// truncated, corrupt or oversized file.
+// unreadable, truncated, corrupt or oversized file, or a folder.
 bool pngDecode(const std::string& file, std::vector<uint8_t>& rgba, unsigned int& width,
                unsigned int& height);
 

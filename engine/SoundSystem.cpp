@@ -1,13 +1,18 @@
 #include "SoundSystem.h"
 
+#include "FileReader.h"
 #include "Mp3Decoder.h"
 
 #include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
+// Only the types: the library is loaded at run time, and its stdio callbacks are not wanted.
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#include <vorbis/vorbisfile.h>
 
+#include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+#include <cstring>
+#include <dlfcn.h>
 #include <new>
 #include <string>
 #include <unistd.h>
@@ -49,17 +54,350 @@ const char* const RESULT_TEXTS[SoundSystem::RESULT_COUNT] = {
     "That sample mode is not supported.",
     "Every channel is busy.",
     "Not enough memory.",
+    "The sound's channel count, sample rate or length is out of range.",
 };
 
-bool readWholeFile(const char* path, std::string& bytes)
+// What the mixer is given is checked first: its converter runs past the end of its table of
+// conversion steps for 0 channels or a very low rate (without end for a rate of 0), and it computes
+// its buffer sizes in 32 bits, so a sound too long for them overruns its buffer.
+const uint32_t MIN_CHANNELS = 1;
+const uint32_t MAX_CHANNELS = 8;
+const uint32_t MIN_RATE = 1000;
+const uint32_t MAX_RATE = 384000;
+// The most the mixer may hold of one sound while converting it to the output format.
+const uint64_t MAX_CONVERTED_BYTES = Mp3Decoder::defaultMaxPcmBytes;
+
+uint32_t littleEndian(const std::string& bytes, size_t at, int count)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i)
     {
-        return false;
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    return value;
+}
+
+bool startsWith(const std::string& bytes, const char* magic)
+{
+    return bytes.compare(0, std::strlen(magic), magic) == 0;
+}
+
+bool isSupportedFormat(int64_t channels, int64_t rate)
+{
+    return channels >= MIN_CHANNELS && channels <= MAX_CHANNELS && rate >= MIN_RATE && rate <= MAX_RATE;
+}
+
+// The format the mixer converts every sound to: what the audio output gave it, or what it asks for
+// while it is closed.
+struct OutputFormat
+{
+    uint32_t format;
+    uint32_t channels;
+    uint32_t rate;
+};
+
+OutputFormat outputFormat()
+{
+    int rate = 0;
+    Uint16 format = 0;
+    int channels = 0;
+    if (Mix_QuerySpec(&rate, &format, &channels) != 0 && rate > 0 && channels > 0)
+    {
+        return {format, static_cast<uint32_t>(channels), static_cast<uint32_t>(rate)};
+    }
+    return {AUDIO_S16SYS, OUTPUT_CHANNELS, OUTPUT_RATE};
+}
+
+// The steps the mixer's converter (SDL 1.2's) chains from one format to the output format, and
+// how many times the decoded size the buffer it allocates for them is.
+struct Conversion
+{
+    int steps = 0;
+    uint64_t growth = 1;
+};
+
+// Counted as the converter counts them; only for a supported channel count and rate.
+Conversion conversionOf(uint32_t format, uint32_t channels, uint32_t rate, const OutputFormat& out)
+{
+    Conversion c;
+    const uint32_t bits = format & 0xFF;
+    const uint32_t outBits = out.format & 0xFF;
+    if ((format & 0x1000) != (out.format & 0x1000) && bits == 16 && outBits == 16)
+    {
+        ++c.steps; // byte order
+    }
+    if ((format & 0x8000) != (out.format & 0x8000))
+    {
+        ++c.steps; // sign
+    }
+    if (bits != outBits)
+    {
+        ++c.steps;
+        c.growth *= outBits > bits ? 2 : 1;
+    }
+
+    uint32_t from = channels;
+    if (from != out.channels)
+    {
+        if (from == 1 && out.channels > 1)
+        {
+            ++c.steps;
+            c.growth *= 2;
+            from = 2;
+        }
+        if (from == 2 && (out.channels == 6 || out.channels == 4))
+        {
+            ++c.steps;
+            c.growth *= out.channels / 2;
+            from = out.channels;
+        }
+        for (; from * 2 <= out.channels; from *= 2)
+        {
+            ++c.steps;
+            c.growth *= 2;
+        }
+        if (from == 6 && (out.channels <= 2 || out.channels == 4))
+        {
+            ++c.steps;
+            from = out.channels <= 2 ? 2 : 4;
+        }
+        for (; from % 2 == 0 && from / 2 >= out.channels; from /= 2)
+        {
+            ++c.steps;
+        }
+    }
+
+    if (rate / 100 != out.rate / 100)
+    {
+        const uint64_t high = std::max(rate, out.rate);
+        for (uint64_t low = std::min(rate, out.rate); low * 2 / 100 <= high / 100; low *= 2)
+        {
+            ++c.steps;
+            c.growth *= rate < out.rate ? 2 : 1;
+        }
+    }
+    return c;
+}
+
+// The converter keeps its steps in a table of ten, the last one for the end mark.
+const int MAX_CONVERSION_STEPS = 9;
+
+SoundSystem::Result checkConversion(uint64_t frames, uint32_t format, uint32_t channels, uint32_t rate)
+{
+    const Conversion conversion = conversionOf(format, channels, rate, outputFormat());
+    const uint64_t bytesPerFrame = uint64_t((format & 0xFF) / 8) * channels;
+    if (conversion.steps > MAX_CONVERSION_STEPS ||
+        frames > MAX_CONVERTED_BYTES / (bytesPerFrame * conversion.growth))
+    {
+        return SoundSystem::ERR_FORMAT_OUT_OF_RANGE;
+    }
+    return SoundSystem::OK;
+}
+
+// Walks the chunks as the mixer's WAV reader does: after "RIFF", the size and "WAVE" come any "fact"
+// and "LIST" chunks, then "fmt ", then whatever lies before "data", back to back without padding.
+// Every chunk it reads must lie whole inside the RIFF chunk, and the RIFF chunk inside the file.
+SoundSystem::Result checkWav(const std::string& bytes)
+{
+    if (bytes.size() < 12 || !startsWith(bytes, "RIFF") || bytes.compare(8, 4, "WAVE") != 0)
+    {
+        return SoundSystem::ERR_BAD_FORMAT;
+    }
+    const uint64_t end = 8 + uint64_t(littleEndian(bytes, 4, 4));
+    if (end > bytes.size())
+    {
+        return SoundSystem::ERR_BAD_FORMAT;
+    }
+    uint64_t at = 12;
+    std::string id;
+    uint64_t start = 0;
+    uint64_t length = 0;
+    const auto nextChunk = [&]()
+    {
+        if (end - at < 8)
+        {
+            return false;
+        }
+        id = bytes.substr(at, 4);
+        length = littleEndian(bytes, at + 4, 4);
+        start = at + 8;
+        if (length > end - start)
+        {
+            return false;
+        }
+        at = start + length;
+        return true;
+    };
+
+    do
+    {
+        if (!nextChunk())
+        {
+            return SoundSystem::ERR_BAD_FORMAT;
+        }
+    } while (id == "fact" || id == "LIST");
+    if (id != "fmt " || length < 16)
+    {
+        return SoundSystem::ERR_BAD_FORMAT;
+    }
+    const uint32_t encoding = littleEndian(bytes, start, 2);
+    const uint32_t channels = littleEndian(bytes, start + 2, 2);
+    const uint32_t rate = littleEndian(bytes, start + 4, 4);
+    const uint32_t blockAlign = littleEndian(bytes, start + 12, 2);
+    const uint32_t bitsPerSample = littleEndian(bytes, start + 14, 2);
+    // Plain PCM only: the compressed kinds the reader knows are not worth their risk.
+    if (encoding != 1 || (bitsPerSample != 8 && bitsPerSample != 16))
+    {
+        return SoundSystem::ERR_BAD_FORMAT;
+    }
+    if (!isSupportedFormat(channels, rate))
+    {
+        return SoundSystem::ERR_FORMAT_OUT_OF_RANGE;
+    }
+    if (blockAlign != channels * bitsPerSample / 8)
+    {
+        return SoundSystem::ERR_BAD_FORMAT;
+    }
+
+    do
+    {
+        if (!nextChunk())
+        {
+            return SoundSystem::ERR_BAD_FORMAT;
+        }
+    } while (id != "data");
+    if (length < blockAlign)
+    {
+        return SoundSystem::ERR_BAD_FORMAT; // not one whole frame
+    }
+    return checkConversion(length / blockAlign, bitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB, channels, rate);
+}
+
+// The mixer decodes Ogg Vorbis with libvorbisfile; the check asks the same library, so it sees the
+// very channel count, rate and length the mixer will.
+struct VorbisFileLibrary
+{
+    bool ready = false;
+    int (*open)(void*, OggVorbis_File*, const char*, long, ov_callbacks) = nullptr;
+    vorbis_info* (*info)(OggVorbis_File*, int) = nullptr;
+    ogg_int64_t (*pcmTotal)(OggVorbis_File*, int) = nullptr;
+    int (*clear)(OggVorbis_File*) = nullptr;
+};
+
+template <typename F> bool bind(void* library, const char* name, F& function)
+{
+    function = reinterpret_cast<F>(dlsym(library, name));
+    return function != nullptr;
+}
+
+// Loaded once and kept for the rest of the run.
+const VorbisFileLibrary& vorbisFile()
+{
+    static VorbisFileLibrary vorbis;
+    static bool tried = false;
+    if (tried)
+    {
+        return vorbis;
+    }
+    tried = true;
+    void* library = dlopen("libvorbisfile.so.3", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr)
+    {
+        return vorbis;
+    }
+    vorbis.ready = bind(library, "ov_open_callbacks", vorbis.open) && bind(library, "ov_info", vorbis.info) &&
+                   bind(library, "ov_pcm_total", vorbis.pcmTotal) && bind(library, "ov_clear", vorbis.clear);
+    return vorbis;
+}
+
+struct MemorySource
+{
+    const std::string* bytes;
+    size_t at;
+};
+
+size_t readSource(void* to, size_t size, size_t count, void* from)
+{
+    MemorySource* source = static_cast<MemorySource*>(from);
+    if (size == 0)
+    {
+        return 0;
+    }
+    const size_t items = std::min(count, (source->bytes->size() - source->at) / size);
+    std::memcpy(to, source->bytes->data() + source->at, items * size);
+    source->at += items * size;
+    return items;
+}
+
+int seekSource(void* from, ogg_int64_t offset, int whence)
+{
+    MemorySource* source = static_cast<MemorySource*>(from);
+    const ogg_int64_t size = static_cast<ogg_int64_t>(source->bytes->size());
+    const ogg_int64_t base = whence == SEEK_SET   ? 0
+                             : whence == SEEK_CUR ? static_cast<ogg_int64_t>(source->at)
+                                                  : size;
+    if (offset < -base || offset > size - base)
+    {
+        return -1;
+    }
+    source->at = static_cast<size_t>(base + offset);
+    return 0;
+}
+
+long tellSource(void* from)
+{
+    return static_cast<long>(static_cast<MemorySource*>(from)->at);
+}
+
+SoundSystem::Result checkOgg(const std::string& bytes)
+{
+    const VorbisFileLibrary& vorbis = vorbisFile();
+    if (!vorbis.ready)
+    {
+        return SoundSystem::ERR_BAD_FORMAT;
+    }
+    MemorySource source{&bytes, 0};
+    const ov_callbacks callbacks = {readSource, seekSource, nullptr, tellSource};
+    OggVorbis_File file;
+    if (vorbis.open(&source, &file, nullptr, 0, callbacks) != 0)
+    {
+        return SoundSystem::ERR_BAD_FORMAT; // nothing to clear after a failed open
+    }
+    // The first stream's header, as the mixer takes it, and the length of every stream together.
+    const vorbis_info* info = vorbis.info(&file, -1);
+    const ogg_int64_t frames = vorbis.pcmTotal(&file, -1);
+    SoundSystem::Result result = SoundSystem::OK;
+    if (info == nullptr || frames <= 0)
+    {
+        result = SoundSystem::ERR_BAD_FORMAT;
+    }
+    else if (!isSupportedFormat(info->channels, info->rate))
+    {
+        result = SoundSystem::ERR_FORMAT_OUT_OF_RANGE;
+    }
+    else
+    {
+        result = checkConversion(static_cast<uint64_t>(frames), AUDIO_S16LSB,
+                                 static_cast<uint32_t>(info->channels), static_cast<uint32_t>(info->rate));
+    }
+    vorbis.clear(&file);
+    return result;
+}
+
+// The WAV our decoder makes of an MP3.
+SoundSystem::Result decodeMp3(const std::string& bytes, std::string& wav)
+{
+    bool tooLong = false;
+    if (!Mp3Decoder::decodeToWav(bytes, wav, MAX_CONVERTED_BYTES, &tooLong))
+    {
+        return tooLong ? SoundSystem::ERR_FORMAT_OUT_OF_RANGE : SoundSystem::ERR_BAD_FORMAT;
+    }
+    return SoundSystem::OK;
+}
+
+bool isMp3(const std::string& bytes)
+{
+    return !startsWith(bytes, "RIFF") && !startsWith(bytes, "OggS") && Mp3Decoder::looksLikeMp3(bytes);
 }
 
 bool isSupportedMode(uint32_t mode)
@@ -174,18 +512,30 @@ SoundSystem::Result SoundSystem::createSample(SoundSystem* system, const char* p
         return ERR_FILE_NOT_FOUND;
     }
     std::string bytes;
-    if (!readWholeFile(path, bytes))
+    std::string why;
+    if (!FileReader::readFile(path, MAX_FILE_BYTES, bytes, why))
     {
         return ERR_FILE_UNREADABLE;
+    }
+    // The mixer plays MP3 only as a stream: it is given the WAV our decoder makes of it.
+    if (isMp3(bytes))
+    {
+        std::string wav;
+        const Result decoded = decodeMp3(bytes, wav);
+        if (decoded != OK)
+        {
+            return decoded;
+        }
+        bytes.swap(wav);
+    }
+    const Result format = checkFormat(bytes);
+    if (format != OK)
+    {
+        return format;
     }
 
     // The mixer decodes WAV and Ogg Vorbis itself and converts to the output format.
     Mix_Chunk* chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1);
-    std::string wav;
-    if (chunk == nullptr && Mp3Decoder::looksLikeMp3(bytes) && Mp3Decoder::decodeToWav(bytes, wav))
-    {
-        chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(wav.data(), static_cast<int>(wav.size())), 1);
-    }
     if (chunk == nullptr)
     {
         return ERR_BAD_FORMAT;
@@ -389,6 +739,25 @@ SoundSystem::Result SoundSystem::release(SoundSystem* system)
     system->deleteVoices();
     delete system;
     return OK;
+}
+
+SoundSystem::Result SoundSystem::checkFormat(const std::string& bytes)
+{
+    if (startsWith(bytes, "RIFF"))
+    {
+        return checkWav(bytes);
+    }
+    if (startsWith(bytes, "OggS"))
+    {
+        return checkOgg(bytes);
+    }
+    if (Mp3Decoder::looksLikeMp3(bytes))
+    {
+        std::string wav;
+        const Result decoded = decodeMp3(bytes, wav);
+        return decoded == OK ? checkWav(wav) : decoded;
+    }
+    return ERR_BAD_FORMAT;
 }
 
 const char* SoundSystem::errorText(uint32_t result)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Our sound system: a small C-style interface over SDL_mixer with result codes of its own.
@@ -33,6 +35,7 @@ class SoundSystem
         ERR_UNSUPPORTED_MODE,
         ERR_NO_FREE_CHANNEL,
         ERR_OUT_OF_MEMORY,
+        ERR_FORMAT_OUT_OF_RANGE,
         RESULT_COUNT
     };
 
@@ -60,6 +63,16 @@ class SoundSystem
     static Result close(SoundSystem* system);
     // Closes if still open and frees the system; the handle is gone afterwards.
     static Result release(SoundSystem* system);
+
+    // Sound files larger than this are not read.
+    static const size_t MAX_FILE_BYTES = 64 * 1024 * 1024;
+
+    // Whether bytes hold a sound the mixer can decode and convert safely: a PCM WAV (8 or 16 bits)
+    // whose header is whole and whose chunk sizes fit the file, an Ogg Vorbis stream, or an MP3,
+    // checked on the WAV our decoder makes of it. ERR_BAD_FORMAT for anything else or a header that
+    // is cut or lies; ERR_FORMAT_OUT_OF_RANGE for 0 or more than 8 channels, a rate outside
+    // 1000 to 384000 Hz, or a sound too long to be held converted in memory.
+    static Result checkFormat(const std::string& bytes);
 
     // Text for a result code; "Unknown error." for a code this system does not define.
     static const char* errorText(uint32_t result);

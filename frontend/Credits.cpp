@@ -3,19 +3,21 @@
 #include "AudioDriver.h"
 #include "Core.h"
 #include "Device.h"
+#include "FileReader.h"
 #include "Font.h"
 #include "Game.h"
 #include "Level.h"
 #include "Menu.h"
 #include "VideoDriver.h"
 
-#include <fstream>
-#include <sstream>
+#include <unistd.h>
 
 namespace
 {
 const int KEY_ESCAPE = 27;
-const std::streamsize LINE_BUFFER = 100; // at most 99 characters a line
+const size_t LINE_LENGTH = 99;
+// Some ten thousand lines: far more than any credits roll.
+const size_t MAX_FILE_BYTES = 1024 * 1024;
 } // namespace
 
 Credits::Credits()
@@ -32,33 +34,37 @@ Credits::~Credits()
     lines.clear();
 }
 
-// One line per text line. The read that fails or meets the end is kept too, and ends the list:
-// a final line break leaves an empty last line, an overlong line ends the reading.
+// One line per text line, at most 99 characters. The read that fails or meets the end is kept too,
+// and ends the list: a final line break leaves an empty last line, an overlong line ends the reading
+// with its first 99 characters. A line ends at its first NUL, as it would in a C string.
 void Credits::readLines()
 {
     lines.clear();
-    std::ifstream file("credits.txt", std::ios::binary);
-    if (!file.is_open())
+    // CR LF is one line end, as a Windows text-mode stream delivers it.
+    FileReader file("credits.txt", FileReader::text, MAX_FILE_BYTES);
+    if (file.isOpen())
     {
-        return;
-    }
-    // A file written on Windows reads as a text-mode stream would deliver it: CR LF is one line end.
-    std::string text;
-    char c;
-    while (file.get(c))
-    {
-        if (c == '\r' && file.peek() == '\n')
+        for (;;)
         {
-            continue;
+            std::string line;
+            while (line.size() < LINE_LENGTH && file.peek() >= 0 && file.peek() != '\n')
+            {
+                line.push_back(static_cast<char>(file.get()));
+            }
+            lines.push_back(line.c_str());
+            if (file.peek() != '\n')
+            {
+                break; // the end, a read error or an overlong line
+            }
+            file.get();
         }
-        text.push_back(c);
     }
-    std::istringstream stream(text);
-    while (stream.good())
+    // A missing file is the normal case without credits; one that is there but cannot be read is
+    // worth a line, and gives no credits either.
+    if (file.failed() && access("credits.txt", F_OK) == 0)
     {
-        char buffer[LINE_BUFFER] = {};
-        stream.getline(buffer, LINE_BUFFER);
-        lines.push_back(buffer);
+        Core::log("Credits: can't read credits.txt: " + file.error());
+        lines.clear();
     }
 }
 

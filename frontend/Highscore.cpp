@@ -14,6 +14,8 @@
 #include "UserManager.h"
 #include "VideoDriver.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -29,6 +31,14 @@ const int KEY_ESCAPE = 27;
 // lets the player go on.
 const long CONNECT_TIMEOUT_MS = 10000;
 const long TOTAL_TIMEOUT_MS = 20000;
+
+// Far above any real table; a server that sends more is cut off, as if the connection broke.
+const size_t ANSWER_LIMIT = 64 * 1024;
+// Ten rows fit above the "ok" button and fourteen in the window: a thousand leaves any real table
+// whole and keeps junk from growing the list without end.
+const size_t ROW_LIMIT = 1000;
+// Rows from here down lie below the window.
+const float WINDOW_BOTTOM = 768.0f;
 
 enum ModalScreen
 {
@@ -53,25 +63,32 @@ long totalTimeoutMs()
     return TOTAL_TIMEOUT_MS;
 }
 
-// A decimal number as "%d" reads it (leading blanks, sign, digits); 0 when there is none, and
-// clamped to 32 bits. strtol, unlike sscanf, does not measure the whole rest of a long answer.
-int32_t readNumber(const char* text)
+// A decimal number as "%d" reads it (leading blanks, sign, digits) from text[from, to); 0 when
+// there is none, and clamped to 32 bits. Nothing at or past `to` is looked at, so a score never
+// reads into the next line.
+int32_t readNumber(const std::string& text, size_t from, size_t to)
 {
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text)
+    size_t at = from;
+    while (at < to && std::isspace(static_cast<unsigned char>(text[at])))
     {
-        return 0;
+        ++at;
     }
-    if (value > INT32_MAX)
+    const bool negative = at < to && text[at] == '-';
+    if (at < to && (text[at] == '-' || text[at] == '+'))
     {
-        return INT32_MAX;
+        ++at;
     }
-    if (value < INT32_MIN)
+    int64_t value = 0;
+    for (; at < to && text[at] >= '0' && text[at] <= '9'; ++at)
     {
-        return INT32_MIN;
+        // Past 32 bits the digits only decide how long the number is.
+        if (value <= INT32_MAX)
+        {
+            value = value * 10 + (text[at] - '0');
+        }
     }
-    return static_cast<int32_t>(value);
+    value = negative ? -value : value;
+    return static_cast<int32_t>(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, value)));
 }
 
 void printCentred(Font* font, IntRect box, const std::string& text)
@@ -122,8 +139,26 @@ void Highscore::clearEntries()
 size_t Highscore::writeCallback(char* data, size_t size, size_t count, void* /*user*/)
 {
     const size_t bytes = size * count;
+    // Taking less than offered makes the library end the transfer with an error.
+    if (bytes > ANSWER_LIMIT - response.size())
+    {
+        return 0;
+    }
     response.append(data, bytes);
     return bytes;
+}
+
+// clear() would keep the memory of the largest answer so far for the rest of the run.
+void Highscore::releaseResponse()
+{
+    std::string().swap(response);
+}
+
+std::string Highscore::takeResponse()
+{
+    std::string answer;
+    answer.swap(response);
+    return answer;
 }
 
 bool Highscore::httpGet(const std::string& url)
@@ -140,11 +175,12 @@ bool Highscore::httpGet(const std::string& url)
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
                      totalMs < CONNECT_TIMEOUT_MS ? totalMs : CONNECT_TIMEOUT_MS);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, totalMs);
-    response.clear();
+    releaseResponse();
     const CURLcode result = curl_easy_perform(curl);
     curl_easy_cleanup(curl);
     if (result != CURLE_OK)
     {
+        releaseResponse();
         showConnectionError();
         return false;
     }
@@ -161,37 +197,39 @@ void Highscore::start()
         game->setState(1, true);
         return;
     }
+    const std::string answer = takeResponse();
     // An empty answer is as much a refusal as "!" with no text.
-    if (response.empty() || response[0] == '!')
+    if (answer.empty() || answer[0] == '!')
     {
-        showServerError(response.empty() ? std::string() : response.substr(1));
+        showServerError(answer.empty() ? std::string() : answer.substr(1));
         game->setState(1, true);
         return;
     }
-    readTable();
+    readTable(answer);
 }
 
 // A count line, then rows of name, tab and score. Each pass skips one line end, so the count
-// line is passed over before the first row. A first line that is no number shows no rows.
-void Highscore::readTable()
+// line is passed over before the first row. A first line that is no number shows no rows. A row
+// is one line: a line without a tab ends the table, and neither name nor score reaches past its
+// line end.
+void Highscore::readTable(const std::string& answer)
 {
-    const int32_t count = readNumber(response.c_str());
-    size_t rest = 0;
-    while (static_cast<int32_t>(entries.size()) < count)
+    const int32_t count = readNumber(answer, 0, answer.size());
+    const size_t wanted = count > 0 ? std::min(static_cast<size_t>(count), ROW_LIMIT) : 0;
+    size_t lineEnd = answer.find('\n');
+    while (entries.size() < wanted && lineEnd != std::string::npos)
     {
-        const size_t lineEnd = response.find('\n', rest);
-        if (lineEnd == std::string::npos)
-        {
-            break;
-        }
-        rest = lineEnd + 1;
-        const size_t tab = response.find('\t', rest);
-        if (tab == std::string::npos)
+        const size_t rowStart = lineEnd + 1;
+        lineEnd = answer.find('\n', rowStart);
+        const size_t rowEnd = lineEnd == std::string::npos ? answer.size() : lineEnd;
+        const size_t tab =
+            std::find(answer.begin() + rowStart, answer.begin() + rowEnd, '\t') - answer.begin();
+        if (tab == rowEnd)
         {
             break;
         }
         entries.push_back(
-            new HighscoreEntry{response.substr(rest, tab - rest), readNumber(response.c_str() + tab + 1)});
+            new HighscoreEntry{answer.substr(rowStart, tab - rowStart), readNumber(answer, tab + 1, rowEnd)});
     }
 }
 
@@ -216,13 +254,14 @@ void Highscore::submit()
     {
         return;
     }
-    if (response.empty() || response[0] == '!')
+    const std::string answer = takeResponse();
+    if (answer.empty() || answer[0] == '!')
     {
-        showServerError(response.empty() ? std::string() : response.substr(1));
+        showServerError(answer.empty() ? std::string() : answer.substr(1));
     }
     else
     {
-        showSubmitted("you are the # " + response + " on the highscore");
+        showSubmitted("you are the # " + answer + " on the highscore");
     }
 }
 
@@ -253,6 +292,11 @@ void Highscore::draw()
     float y = 0.0f;
     for (const HighscoreEntry* entry : entries)
     {
+        // Nothing further down can be seen; stopping keeps a frame short however long the list.
+        if (150.0f + y >= WINDOW_BOTTOM)
+        {
+            break;
+        }
         videoDriver->setColor(1.0f, 1.0f, 1.0f, 0.15f);
         videoDriver->drawTexture(nullptr, Rect{200.0f, 150.0f + y, 824.0f, 191.0f + y});
         videoDriver->setColor(1.0f, 1.0f, 1.0f, 1.0f);

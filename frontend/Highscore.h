@@ -41,11 +41,19 @@ class Highscore
 
     // The server's address: "http://" and the host, without a trailing "/".
     static std::string serverAddress();
+    // The memory the shared transfer buffer holds now; nothing beyond an empty string's between
+    // transfers (tests).
+    static size_t responseCapacity() { return response.capacity(); }
 
   private:
     bool httpGet(const std::string& url);
+    // Appends to the shared answer; refuses (ends the transfer) past 64 KiB.
     static size_t writeCallback(char* data, size_t size, size_t count, void* user);
-    void readTable();
+    // Empties the shared answer and gives its memory back.
+    static void releaseResponse();
+    // The answer, moved out; the shared buffer is left empty and without memory.
+    static std::string takeResponse();
+    void readTable(const std::string& answer);
     void showConnecting();
     void showServerError(const std::string& text);
     void showSubmitted(const std::string& text);

@@ -305,9 +305,10 @@ void Menu::enterAction(MenuItem* entry)
     {
         if (pendingAction == "game_restart")
         {
+            // The main page first: a level that fails to load leaves the player there.
+            resetToMain(true);
             game->initLevel(game->getLevel()->getCurrentLevel());
             game->setState(2, true);
-            resetToMain(true);
         }
     }
     else if (id == "dialog_no")
@@ -383,9 +384,10 @@ void Menu::enterAction(MenuItem* entry)
         if (!Core::isRunning())
             return;
         buildLevelMenus();
+        // The profile is loaded even if its level then fails to: its other levels stay open.
+        selectLevelEntry->setDisabled(false);
         game->initLevel(users->getReachedLevel());
         game->setState(2, true);
-        selectLevelEntry->setDisabled(false);
     }
     else if (startsWith(id, "level_"))
     {

@@ -46,7 +46,7 @@ void MenuItem::updatePage()
             candidate += step;
         if (candidate != selectedIndex && candidate >= 0 && candidate < count)
         {
-            select(static_cast<uint16_t>(candidate));
+            select(candidate);
             Core::getGame()->getMenu()->event(this, "step");
         }
     }
@@ -142,7 +142,7 @@ MenuItem* MenuItem::getParent() const
 
 MenuItem* MenuItem::getSelectedChild() const
 {
-    if (selectedIndex >= children.size())
+    if (selectedIndex < 0 || selectedIndex >= getChildCount())
         return nullptr;
     return children[selectedIndex];
 }
@@ -152,9 +152,9 @@ std::string MenuItem::getId() const
     return id;
 }
 
-void MenuItem::select(uint16_t index)
+void MenuItem::select(int32_t index)
 {
-    if (index >= children.size())
+    if (index < 0 || index >= getChildCount())
         return;
     selectedIndex = index;
     for (MenuItem* child : children)

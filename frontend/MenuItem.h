@@ -34,7 +34,8 @@ class MenuItem
     // Null on a page without children.
     MenuItem* getSelectedChild() const;
     std::string getId() const;
-    void select(uint16_t index);
+    // Ignored outside 0..count-1.
+    void select(int32_t index);
     void setSelected(bool isSelected);
     bool isDisabled() const;
     void setDisabled(bool isDisabled);
@@ -53,13 +54,14 @@ class MenuItem
     uint8_t selected;
     float phase;
     uint8_t disabled;
-    int16_t scrollFirst;
+    // Indices into the page: as wide as any list of profiles can get.
+    int32_t scrollFirst;
     uint16_t visibleRows;
     Device* device;
     VideoDriver* videoDriver;
     Font* font2;
     Font* font1;
-    uint16_t selectedIndex;
+    int32_t selectedIndex;
     std::vector<MenuItem*> children;
     Texture* moreUp;
     Texture* moreDown;

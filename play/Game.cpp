@@ -7,6 +7,7 @@
 #include "Device.h"
 #include "Entity_Player.h"
 #include "Exception.h"
+#include "FileReader.h"
 #include "Font.h"
 #include "GameOver.h"
 #include "HashManager.h"
@@ -21,8 +22,11 @@
 #include "VideoDriver.h"
 #include "View.h"
 
+#include <cctype>
+#include <exception>
 #include <fstream>
 #include <iostream>
+#include <unistd.h>
 
 Game::Game()
     : otherLevelsScore(0), deathDelay(0), videoDriver(nullptr), device(nullptr), font1(nullptr),
@@ -83,21 +87,37 @@ void Game::readLevelList()
     Core::log("Game: load level filenames");
     hashManager->check("levels.ini");
 
-    std::ifstream file("levels.ini");
-    if (!file.is_open())
-    {
-        throw new Exception("Game: Can't load filenames (levels.ini)");
-    }
+    // A list of level paths: a megabyte holds thousands.
+    FileReader file("levels.ini", FileReader::text, 1024 * 1024);
     std::string word;
-    while (file.good())
+    for (int c = file.get();; c = file.get())
     {
+        if (c >= 0 && !std::isspace(c))
+        {
+            word.push_back(static_cast<char>(c));
+            continue;
+        }
         // Words of one or two characters (stray line-end bytes among them) are not levels.
-        if (file >> word && word.size() > 2)
+        if (word.size() > 2)
         {
             levelFiles.push_back(word);
         }
+        word.clear();
+        if (c < 0)
+        {
+            break; // the end, or a read error
+        }
     }
-    file.close();
+    if (file.failed())
+    {
+        // A file that is there but cannot be read says why; a missing one only stops the start.
+        if (access("levels.ini", F_OK) == 0)
+        {
+            Core::log("Game: can't read levels.ini: " + file.error());
+        }
+        levelFiles.clear();
+        throw new Exception("Game: Can't load filenames (levels.ini)");
+    }
 
     // Every level index the game uses comes from this list; without a level there is no game.
     if (levelFiles.empty())
@@ -399,8 +419,28 @@ void Game::getFirstLevel()
         std::cout << e->getMessage() << std::endl;
         delete e;
     }
+    catch (const std::exception& e)
+    {
+        std::cout << e.what() << std::endl;
+    }
     levelCompletedFlag = false;
 }
+
+namespace
+{
+// The menu's notice line holds about 50 characters: the error names the level's file without
+// its folders there (the log keeps the whole path).
+std::string noticeFor(const std::string& error, const std::string& file)
+{
+    const size_t at = error.find(file);
+    const size_t slash = file.rfind('/');
+    if (at == std::string::npos || slash == std::string::npos)
+    {
+        return error;
+    }
+    return error.substr(0, at) + file.substr(slash + 1) + error.substr(at + file.size());
+}
+} // namespace
 
 void Game::initLevel(int32_t n)
 {
@@ -412,6 +452,10 @@ void Game::initLevel(int32_t n)
         audio->fadeMusic(0.01f);
     }
 
+    const bool wasStarted = levelStarted;
+    const bool wasCompleted = levelCompletedFlag;
+    const bool wasFinished = gameFinished;
+    const int32_t oldDeathDelay = deathDelay;
     levelStarted = true;
     levelCompletedFlag = false;
     gameFinished = false;
@@ -425,7 +469,22 @@ void Game::initLevel(int32_t n)
     drawLoading();
     const std::string& file = levelFiles[n];
     hashManager->check(file);
-    level->load(static_cast<uint32_t>(n), file, true);
+    try
+    {
+        level->load(static_cast<uint32_t>(n), file, true);
+    }
+    catch (Exception* e)
+    {
+        // The level kept what it had: back to the menu with it behind, as if this start had never
+        // been asked for. Passed on, so the caller's switch to play is skipped and the step logs it.
+        levelStarted = wasStarted;
+        levelCompletedFlag = wasCompleted;
+        gameFinished = wasFinished;
+        deathDelay = oldDeathDelay;
+        menu->setNotice(noticeFor(e->getMessage(), file));
+        setState(1, true);
+        throw;
+    }
     otherLevelsScore = static_cast<uint32_t>(userManager->getTotalScore(n));
     stateChanged = true;
 }

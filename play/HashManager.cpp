@@ -139,7 +139,7 @@ bool HashManager::check(const std::string& file)
         Core::quit();
         return false;
     }
-    if (Crypt::md5File(file) != entry->second)
+    if (const std::string actual = Crypt::md5File(file); actual.empty() || actual != entry->second)
     {
         Core::log("HashManager: " + file + " is corrupted");
         Core::quit();

@@ -14,6 +14,7 @@
 #include "Entity_Player.h"
 #include "Entity_Rock.h"
 #include "Exception.h"
+#include "FileReader.h"
 #include "Game.h"
 #include "Menu.h"
 #include "ParticleManager.h"
@@ -35,30 +36,99 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace
 {
 // The head lines hold at most 19 characters, the text part's lines at most 99.
-const int headLineSize = 20;
-const int textLineSize = 100;
+const size_t headLineSize = 20;
+const size_t textLineSize = 100;
 
-// A Windows text-mode read turns every CR LF into LF; level files made there read the same here.
-std::string withoutCarriageReturns(const std::string& bytes)
+// The largest hand-made level is a few kilobytes: nothing past this is read, so an endless or
+// huge file costs bounded time and memory.
+const size_t levelFileLimit = 1024 * 1024;
+// A file may ask for any number of texts, lines and things; no more than a level could ever use
+// is read. The message box fits fewer than 20 lines of a text on the screen.
+const int maxTexts = 1024;
+const int maxTextLines = 64;
+// One thing per cell of the largest grid; a wider file's things beyond it count too.
+const size_t maxThings = 128 * 128;
+} // namespace
+
+// The level file read as a text-mode stream would deliver it, with the stream's good state: the
+// reading stops for good at the end of the file, at a line longer than its buffer and at a read
+// error or the size limit.
+class LevelText
 {
-    std::string result;
-    result.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i)
+  public:
+    explicit LevelText(const std::string& path)
+        : reader(path, FileReader::text, levelFileLimit), good(reader.isOpen())
     {
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-        {
-            continue;
-        }
-        result += bytes[i];
     }
-    return result;
-}
 
+    bool isOpen() const { return reader.isOpen(); }
+    bool isGood() const { return good; }
+    // Why the reading ended early; "" at the end of the file.
+    const std::string& error() const { return reader.error(); }
+
+    // The next character, or -1 once the stream is no longer good.
+    int get()
+    {
+        const int c = good ? reader.get() : -1;
+        good = c >= 0;
+        return c;
+    }
+
+    // One line into a buffer of `size` bytes: at most size - 1 characters, and only those before
+    // a NUL count. False when nothing was left to read; an overlong line is cut and ends the
+    // reading.
+    bool getLine(std::string& line, size_t size)
+    {
+        line.clear();
+        bool cut = false;
+        if (!good || !reader.readLine(line, size - 1, &cut))
+        {
+            good = false;
+            line.clear();
+            return false;
+        }
+        good = !cut;
+        line.resize(std::strlen(line.c_str()));
+        return true;
+    }
+
+  private:
+    FileReader reader;
+    bool good;
+};
+
+// What one level file holds, as read. Column and row are counted in the file's own width.
+struct LevelFile
+{
+    struct Cell
+    {
+        char c;
+        uint16_t column;
+        uint16_t row;
+    };
+    struct Text
+    {
+        uint16_t x;
+        uint16_t y;
+        std::string line;
+    };
+
+    uint16_t width = 0;
+    uint16_t height = 0;
+    std::string tileset;
+    std::string music;
+    std::vector<Cell> cells; // the table characters in file order, the things up to their limit
+    std::vector<Text> texts;
+};
+
+namespace
+{
 // The bottom-up walk of one step. Asking every thing its row once per grid row costs 128 passes
 // over the whole list, so each row keeps the places (in list order) of the things standing in it.
 // A thing changes its row only in its own update, so this visits exactly what the row passes
@@ -104,66 +174,218 @@ Level::~Level()
 
 void Level::load(uint32_t levelIndex, const std::string& levelFile, bool withMusic)
 {
+    // Read whole first: a file that fails to load leaves the level as it was.
+    LevelFile read;
+    loadFile(levelFile, read);
+
     playMusic = withMusic ? 1 : 0;
     fileName = levelFile;
     name = Game::levelNameFromFile(levelFile);
     index = levelIndex;
     diamondCount = 0;
-
-    loadFile();
+    build(read);
 
     Core::getGame()->getPlayer()->reset();
     loaded = 1;
 }
 
-void Level::loadFile()
+void Level::loadFile(const std::string& file, LevelFile& read)
 {
-    Core::log("Level: try to load " + fileName);
+    Core::log("Level: try to load " + file);
 
-    file.open(fileName, std::ios::in | std::ios::binary);
-    if (!file.is_open())
+    LevelText text(file);
+    if (!text.isOpen())
     {
-        file.clear();
-        throw new Exception("Level: can't open the file " + fileName);
+        throw new Exception("Level: can't open the file " + file);
     }
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    file.close();
-    text.clear();
-    text.str(withoutCarriageReturns(bytes));
 
-    char line[headLineSize];
-    text.getline(line, headLineSize);
+    std::string line;
+    text.getLine(line, headLineSize);
     int width = 0;
     int height = 0;
-    std::sscanf(line, "%d %d", &width, &height);
+    std::sscanf(line.c_str(), "%d %d", &width, &height);
     if (width <= 0 || height <= 0)
     {
-        throw new Exception("Level: " + fileName + " hasn't width or height");
+        throw new Exception("Level: " + file + " hasn't width or height");
+    }
+    // Widths beyond the grid still count their characters in rows of the file's width.
+    read.width = static_cast<uint16_t>(std::min(width, 65535));
+    read.height = static_cast<uint16_t>(std::min(height, 65535));
+
+    text.getLine(read.tileset, headLineSize);
+    text.getLine(read.music, headLineSize);
+
+    readGrid(text, read);
+    readMessages(text, read);
+
+    if (!text.error().empty())
+    {
+        Core::log("Level: " + file + " is read only in part: " + text.error());
+    }
+}
+
+void Level::readGrid(LevelText& text, LevelFile& read)
+{
+    static const char plain[] = ".+#Ox12sp"; // the tiles and the player's start
+    static const char things[] = "rZbB*\"'eE";
+    size_t thingCount = 0;
+    uint16_t column = 0;
+    uint16_t row = 0;
+    while (text.isGood())
+    {
+        const int c = text.get();
+        if (c <= 0)
+        {
+            continue;
+        }
+        const bool thing = std::strchr(things, c) != nullptr;
+        if (!thing && std::strchr(plain, c) == nullptr)
+        {
+            continue;
+        }
+        // A thing past the limit still takes its cell, so the cells after it stay in place.
+        if (!thing || thingCount++ < maxThings)
+        {
+            read.cells.push_back(LevelFile::Cell{static_cast<char>(c), column, row});
+        }
+        ++column;
+        if (column == read.width)
+        {
+            column = 0;
+            ++row;
+            if (row == read.height)
+            {
+                break;
+            }
+        }
+    }
+}
+
+void Level::readMessages(LevelText& text, LevelFile& read)
+{
+    text.get();
+    if (!text.isGood())
+    {
+        return;
     }
 
-    text.getline(line, headLineSize);
-    tileset = line;
-
-    text.getline(line, headLineSize);
-    const std::string levelMusic = line;
-    if (levelMusic != music && playMusic != 0)
+    std::string line;
+    text.getLine(line, textLineSize);
+    int count = 0;
+    std::sscanf(line.c_str(), "%d", &count);
+    if (count <= 0 || !text.isGood())
     {
-        music = levelMusic;
+        return;
+    }
+
+    int x = 0;
+    int y = 0;
+    int lines = 0;
+    for (int block = 0; block < std::min(count, maxTexts) && text.isGood(); ++block)
+    {
+        text.getLine(line, textLineSize);
+        std::sscanf(line.c_str(), "%d %d %d", &x, &y, &lines);
+        for (int i = 0; i < std::min(lines, maxTextLines) && text.isGood(); ++i)
+        {
+            // Nothing read means the file ended; a cut overlong line is kept.
+            if (text.getLine(line, textLineSize))
+            {
+                read.texts.push_back(
+                    LevelFile::Text{static_cast<uint16_t>(x), static_cast<uint16_t>(y), line});
+            }
+        }
+    }
+}
+
+void Level::build(const LevelFile& read)
+{
+    tileset = read.tileset;
+    if (read.music != music && playMusic != 0)
+    {
+        music = read.music;
         Core::getAudioDriver()->playMusic("music/" + music, 0.0f);
     }
 
-    // Widths beyond the grid still count their characters in rows of the file's width.
-    const uint16_t fileWidth = static_cast<uint16_t>(std::min(width, 65535));
-    const uint16_t fileHeight = static_cast<uint16_t>(std::min(height, 65535));
-    CellPos size{fileWidth, fileHeight};
+    CellPos size{read.width, read.height};
     tilemap->create(size);
 
     enemies.clear();
     deleteEntities();
 
-    readGrid(fileWidth, fileHeight);
-    readMessages();
-    text.str("");
+    Entity_Player* player = Core::getGame()->getPlayer();
+    for (const LevelFile::Cell& cell : read.cells)
+    {
+        const CellPos at{cell.column, cell.row};
+        switch (cell.c)
+        {
+        case '.':
+            tilemap->setTile(at, new Tile_Empty());
+            break;
+        case '+':
+            tilemap->setTile(at, new Tile_Sand());
+            break;
+        case '#':
+            tilemap->setTile(at, new Tile_Wall());
+            break;
+        case 'O':
+            tilemap->setTile(at, new Tile_RoundWall());
+            break;
+        case 'x':
+            tilemap->setTile(at, new Tile_Exit());
+            break;
+        case '1':
+        case '2':
+        {
+            Tile_Door* door = new Tile_Door();
+            door->setColor(cell.c == '1' ? 0 : 1);
+            tilemap->setTile(at, door);
+            break;
+        }
+        case 's':
+            tilemap->setTile(at, new Tile());
+            break;
+        case 'r':
+            placeEntity(new Entity_Rock(), cell.column, cell.row);
+            break;
+        case 'Z':
+            placeEntity(new Entity_Box(), cell.column, cell.row);
+            break;
+        case 'b':
+            placeEntity(new Entity_Diamond(), cell.column, cell.row);
+            ++diamondCount;
+            break;
+        case 'B':
+            placeEntity(new Entity_Apple(), cell.column, cell.row);
+            break;
+        case '*':
+            placeEntity(new Entity_Bomb(), cell.column, cell.row);
+            break;
+        case '"':
+        case '\'':
+        {
+            Entity_Key* key = new Entity_Key();
+            key->setColor(cell.c == '"' ? 0 : 1);
+            placeEntity(key, cell.column, cell.row);
+            break;
+        }
+        case 'e':
+            placeEntity(new Entity_Enemy1(), cell.column, cell.row);
+            break;
+        case 'E':
+            placeEntity(new Entity_Enemy2(), cell.column, cell.row);
+            break;
+        case 'p':
+            player->setStartPosition(Vec2{static_cast<float>(cell.column * tileWidth + tileWidth / 2),
+                                          static_cast<float>(cell.row * tileHeight + tileHeight / 2)});
+            player->startBlink();
+            break;
+        }
+    }
+
+    for (const LevelFile::Text& text : read.texts)
+    {
+        tilemap->addMessage(CellPos{text.x, text.y}, text.line);
+    }
 
     Core::log("Level: " + fileName + " loaded");
 
@@ -172,104 +394,10 @@ void Level::loadFile()
         entity->addToCells();
     }
 
-    const Vec2 playerPosition = Core::getGame()->getPlayer()->getPosition();
+    const Vec2 playerPosition = player->getPosition();
     Vec2 corner{std::trunc(playerPosition.x - view->getWidth() / 2),
                 std::trunc(playerPosition.y - view->getHeight() / 2)};
     view->setPosition(corner);
-}
-
-void Level::readGrid(uint16_t width, uint16_t height)
-{
-    Entity_Player* player = Core::getGame()->getPlayer();
-    uint16_t column = 0;
-    uint16_t row = 0;
-    while (text.good())
-    {
-        const int c = text.get();
-        if (c == std::char_traits<char>::eof())
-        {
-            break;
-        }
-
-        const CellPos cell{column, row};
-        switch (c)
-        {
-        case '.':
-            tilemap->setTile(cell, new Tile_Empty());
-            break;
-        case '+':
-            tilemap->setTile(cell, new Tile_Sand());
-            break;
-        case '#':
-            tilemap->setTile(cell, new Tile_Wall());
-            break;
-        case 'O':
-            tilemap->setTile(cell, new Tile_RoundWall());
-            break;
-        case 'x':
-            tilemap->setTile(cell, new Tile_Exit());
-            break;
-        case '1':
-        case '2':
-        {
-            Tile_Door* door = new Tile_Door();
-            door->setColor(c == '1' ? 0 : 1);
-            tilemap->setTile(cell, door);
-            break;
-        }
-        case 's':
-            tilemap->setTile(cell, new Tile());
-            break;
-        case 'r':
-            placeEntity(new Entity_Rock(), column, row);
-            break;
-        case 'Z':
-            placeEntity(new Entity_Box(), column, row);
-            break;
-        case 'b':
-            placeEntity(new Entity_Diamond(), column, row);
-            ++diamondCount;
-            break;
-        case 'B':
-            placeEntity(new Entity_Apple(), column, row);
-            break;
-        case '*':
-            placeEntity(new Entity_Bomb(), column, row);
-            break;
-        case '"':
-        case '\'':
-        {
-            Entity_Key* key = new Entity_Key();
-            key->setColor(c == '"' ? 0 : 1);
-            placeEntity(key, column, row);
-            break;
-        }
-        case 'e':
-            placeEntity(new Entity_Enemy1(), column, row);
-            break;
-        case 'E':
-            placeEntity(new Entity_Enemy2(), column, row);
-            break;
-        case 'p':
-            player->setStartPosition(Vec2{static_cast<float>(column * tileWidth + tileWidth / 2),
-                                          static_cast<float>(row * tileHeight + tileHeight / 2)});
-            player->startBlink();
-            break;
-        default:
-            continue;
-        }
-
-        ++column;
-        if (column == width)
-        {
-            column = 0;
-            ++row;
-            if (row == height)
-            {
-                break;
-            }
-        }
-    }
 }
 
 // Things beyond a grid capped at 128 keep their positions; they are never listed in a tile.
@@ -278,42 +406,6 @@ void Level::placeEntity(Entity* entity, uint16_t column, uint16_t row)
     entity->setPosition(Vec2{static_cast<float>(column * tileWidth + tileWidth / 2),
                              static_cast<float>(row * tileHeight + tileHeight / 2)});
     addEntity(entity);
-}
-
-void Level::readMessages()
-{
-    text.get();
-    if (!text.good())
-    {
-        return;
-    }
-
-    char line[textLineSize];
-    text.getline(line, textLineSize);
-    int count = 0;
-    std::sscanf(line, "%d", &count);
-    if (count <= 0 || !text.good())
-    {
-        return;
-    }
-
-    int x = 0;
-    int y = 0;
-    int lines = 0;
-    for (int block = 0; block < count && text.good(); ++block)
-    {
-        text.getline(line, textLineSize);
-        std::sscanf(line, "%d %d %d", &x, &y, &lines);
-        for (int i = 0; i < lines && text.good(); ++i)
-        {
-            text.getline(line, textLineSize);
-            // Nothing read means the file ended; a cut overlong line is kept.
-            if (text.gcount() > 0)
-            {
-                tilemap->addMessage(CellPos{static_cast<uint16_t>(x), static_cast<uint16_t>(y)}, line);
-            }
-        }
-    }
 }
 
 void Level::update()

@@ -1,18 +1,18 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <list>
-#include <sstream>
 #include <string>
 
 class Device;
 class Entity;
+class LevelText;
 class Particle;
 class ParticleManager;
 class Tilemap;
 class VideoDriver;
 class View;
+struct LevelFile;
 
 // The level being played: its grid, its camera, its particles and every thing on it but the
 // player. One object for the whole run; each load replaces what it holds.
@@ -22,7 +22,8 @@ class Level
     Level();
     ~Level();
 
-    // Reads the level file and puts the player on its start. Passes on the reader's Exception*.
+    // Reads the level file and puts the player on its start. Passes on the reader's Exception*;
+    // a file that fails to load changes nothing of the level or the player.
     void load(uint32_t index, const std::string& file, bool playMusic);
     // One play step: the level's keys, the player, the things from the bottom row up, the grid,
     // the particles, then the things removed during the step.
@@ -56,13 +57,15 @@ class Level
     void setPlayerLight(bool value) { playerLight = value; }
 
   private:
-    void loadFile();
-    void readMessages();
-    void readGrid(uint16_t width, uint16_t height);
+    // The reader: the whole file into `read`, before anything of the level changes. Raises the
+    // reader's Exception* for a file that cannot be opened or has no size.
+    static void loadFile(const std::string& file, LevelFile& read);
+    static void readGrid(LevelText& text, LevelFile& read);
+    static void readMessages(LevelText& text, LevelFile& read);
+    // Replaces the grid, the things and the texts with what was read.
+    void build(const LevelFile& read);
     void placeEntity(Entity* entity, uint16_t column, uint16_t row);
 
-    std::ifstream file;
-    std::istringstream text; // the file's characters as a text-mode read delivers them
     Device* device;
     VideoDriver* videoDriver;
     View* view;

@@ -1,4 +1,6 @@
-// Start-up and shut-down of the real game binary with and without an audio device.
+// Start-up and shut-down of the real game binary with and without an audio device, and with
+// broken sound and music files.
+#include "GameSession.h"
 #include "Harness.h"
 #include "TestEnv.h"
 
@@ -9,7 +11,9 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <dirent.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -174,6 +178,89 @@ TEST(AudioBinaryDiskTest, TitleMusicIsMixed)
     const std::string bytes = readFile(raw);
     EXPECT_GT(bytes.size(), 44100u * 4u) << "less than a second of output";
     EXPECT_GT(peakOf(bytes), 500);
+}
+
+// Links every file of the build's data folder into the same folder of work, except those named.
+void linkDataFiles(const std::string& work, const std::string& folder, const std::vector<std::string>& except)
+{
+    const std::string from = std::string(QUARROW_DATA_DIR) + "/" + folder;
+    ASSERT_EQ(0, mkdir((work + "/" + folder).c_str(), 0755));
+    DIR* dir = opendir(from.c_str());
+    ASSERT_NE(nullptr, dir) << from;
+    while (const dirent* entry = readdir(dir))
+    {
+        const std::string name = entry->d_name;
+        if (name != "." && name != ".." && std::find(except.begin(), except.end(), name) == except.end())
+        {
+            EXPECT_EQ(0, symlink((from + "/" + name).c_str(), (work + "/" + folder + "/" + name).c_str()));
+        }
+    }
+    closedir(dir);
+}
+
+// A menu sound without channels, a folder in place of the other menu sound and a title music at
+// 1 Hz: the game logs each, plays on without them and ends normally.
+TEST(AudioBinaryBrokenFilesTest, StartsPlaysOnAndEndsCleanly)
+{
+    const std::string work =
+        makeWorkDir({{"levels.ini", "levels/easy/box.txt\n"},
+                     {"levels/easy/box.txt", "3 3\ntileset1\nTitle_Music.ogg\n###\n#p#\n###\n0\n"}},
+                    false);
+    ASSERT_EQ(0,
+              symlink((std::string(QUARROW_DATA_DIR) + "/textures").c_str(), (work + "/textures").c_str()));
+    linkDataFiles(work, "sounds", {"menu_step.wav", "menu_enter.wav"});
+    linkDataFiles(work, "music", {"Title_Music.ogg"});
+
+    // A PCM WAV header that gives 0 channels, over 8820 bytes of silence.
+    std::string wav;
+    const auto put = [&wav](uint32_t value, int bytes)
+    {
+        for (int i = 0; i < bytes; ++i)
+        {
+            wav.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+        }
+    };
+    wav += "RIFF";
+    put(36 + 8820, 4);
+    wav += "WAVEfmt ";
+    put(16, 4);
+    put(1, 2);
+    put(0, 2);
+    put(44100, 4);
+    put(0, 4);
+    put(0, 2);
+    put(16, 2);
+    wav += "data";
+    put(8820, 4);
+    wav += std::string(8820, '\0');
+    writeFile(work + "/sounds/menu_step.wav", wav);
+    ASSERT_EQ(0, mkdir((work + "/sounds/menu_enter.wav").c_str(), 0755));
+    writeFile(work + "/raw.pcm", std::string(4000, '\x10'));
+    ASSERT_EQ(0, std::system(("oggenc -Q -r --raw-rate=1 --raw-chan=1 " + work + "/raw.pcm -o " + work +
+                              "/music/Title_Music.ogg >/dev/null 2>&1")
+                                 .c_str()));
+
+    const std::string xdg = makeTempDir("quarrow-broken-sound-xdg");
+    GameSession game(work, xdg);
+    ASSERT_TRUE(game.start()) << game.logText();
+    // The menu plays both broken sounds; the title music is asked for again at every step.
+    game.keys("Down Up Down");
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    ASSERT_TRUE(game.logHas("Menu: event [")) << game.logText();
+    EXPECT_EQ(0, game.terminate()) << game.logText();
+
+    const std::string log = game.logText();
+    const std::string outOfRange = "AudioDriver: FMOD error! (13)";
+    const size_t first = log.find(outOfRange);
+    ASSERT_NE(std::string::npos, first) << log;
+    EXPECT_NE(std::string::npos, log.find(outOfRange, first + 1)) << "one for the WAV, one for the music\n"
+                                                                  << log;
+    EXPECT_NE(std::string::npos, log.find("AudioDriver: FMOD error! (8)The file could not be read.\n"))
+        << log;
+    EXPECT_EQ(std::string::npos, log.find("AudioDriver: sounds/menu_step.wav is loaded")) << log;
+    EXPECT_EQ(std::string::npos, log.find("AudioDriver: music/Title_Music.ogg is loaded")) << log;
+    EXPECT_NE(std::string::npos, log.find("AudioDriver: sounds/message.wav is loaded")) << log;
+    EXPECT_NE(std::string::npos, log.find("AudioDriver: done\n")) << log;
 }
 
 INSTANTIATE_TEST_SUITE_P(Audio, AudioBinaryTest,

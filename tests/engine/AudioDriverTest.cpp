@@ -58,6 +58,26 @@ std::string squareWav(double seconds, int16_t peak)
     return wav;
 }
 
+// A 16-bit PCM WAV whose header gives any channel count and rate, over 8820 bytes of silence.
+std::string wavWithFormat(uint32_t channels, uint32_t rate)
+{
+    const uint32_t dataBytes = 8820;
+    std::string wav = "RIFF";
+    putLittleEndian(wav, 36 + dataBytes, 4);
+    wav += "WAVEfmt ";
+    putLittleEndian(wav, 16, 4);
+    putLittleEndian(wav, 1, 2);
+    putLittleEndian(wav, channels, 2);
+    putLittleEndian(wav, rate, 4);
+    putLittleEndian(wav, rate * channels * 2, 4);
+    putLittleEndian(wav, channels * 2, 2);
+    putLittleEndian(wav, 16, 2);
+    wav += "data";
+    putLittleEndian(wav, dataBytes, 4);
+    wav += std::string(dataBytes, '\0');
+    return wav;
+}
+
 int countLines(const std::string& text, const std::string& line)
 {
     int count = 0;
@@ -234,7 +254,7 @@ TEST_F(AudioDriverTest, CheckErrorLogsCodeAndText)
         {SoundSystem::ERR_FILE_NOT_FOUND, false, "AudioDriver: FMOD error! (7)File not found."},
         {SoundSystem::ERR_NO_AUDIO_DEVICE, false,
          "AudioDriver: FMOD error! (5)No audio output could be opened."},
-        {SoundSystem::RESULT_COUNT, false, "AudioDriver: FMOD error! (13)Unknown error."},
+        {SoundSystem::RESULT_COUNT, false, "AudioDriver: FMOD error! (14)Unknown error."},
         {96, false, "AudioDriver: FMOD error! (96)Unknown error."},
         {0xFFFFFFFFu, false, "AudioDriver: FMOD error! (4294967295)Unknown error."},
     };
@@ -332,6 +352,108 @@ TEST_F(AudioDriverTest, WavOggAndMp3LoadWholeAndPlayOnSeveralChannelsAtOnce)
         static_cast<int>(broken.size()),
         countLines(log(), "AudioDriver: FMOD error! (9)The file is not a sound this system can decode."));
 }
+
+struct BadSoundCase
+{
+    enum Kind
+    {
+        bytes,
+        folder,
+        oggAtOneHertz
+    };
+    const char* name;
+    Kind kind;
+    std::string file;
+    std::string content;
+    uint32_t code;
+};
+
+void PrintTo(const BadSoundCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class AudioDriverBadSoundTest : public AudioDriverTest, public ::testing::WithParamInterface<BadSoundCase>
+{
+};
+
+// A sound the mixer cannot take safely is refused with an error line and cached unloaded, like a
+// missing one; playing it, also as music, does nothing, and good sounds still load and play.
+TEST_P(AudioDriverBadSoundTest, IsRefusedLoggedAndHarmless)
+{
+    start();
+    const BadSoundCase& c = GetParam();
+    switch (c.kind)
+    {
+    case BadSoundCase::bytes:
+        writeFile(c.file, c.content);
+        break;
+    case BadSoundCase::folder:
+        ASSERT_EQ(0, mkdir(c.file.c_str(), 0755));
+        break;
+    case BadSoundCase::oggAtOneHertz:
+        writeFile("raw.pcm", std::string(4000, '\x10'));
+        encode("oggenc -Q -r --raw-rate=1 --raw-chan=1 raw.pcm -o " + c.file);
+        break;
+    }
+
+    const size_t before = log().size();
+    Sound* sound = driver->getSound(c.file);
+    EXPECT_FALSE(sound->isLoaded());
+    EXPECT_EQ("AudioDriver: FMOD error! (" + std::to_string(c.code) + ")" + SoundSystem::errorText(c.code) +
+                  "\nAudioDriver: FMOD error! (1)A handle was null or no longer valid.\n",
+              log().substr(before));
+    EXPECT_EQ(sound, driver->getSound(c.file));
+
+    Channel* refused = sound->play();
+    ASSERT_NE(nullptr, refused);
+    EXPECT_FALSE(refused->isPlaying());
+    refused->setVolume(1.0f, true);
+    refused->stop();
+    driver->playMusic(c.file, 0.01f);
+    for (int i = 0; i < 10; ++i)
+    {
+        driver->update();
+    }
+    EXPECT_EQ(-1, onlyPlayingChannel());
+
+    Sound* good = driver->getSound("sounds/a.wav");
+    ASSERT_TRUE(good->isLoaded()) << log();
+    EXPECT_TRUE(good->play()->isPlaying());
+}
+
+// The WAV header with its data chunk's size field (at byte 40) set to a bigger number than the file holds.
+std::string wavWhoseDataSizeLies()
+{
+    std::string wav = wavWithFormat(1, 44100);
+    wav[40] = '\xF0';
+    wav[41] = '\xFF';
+    wav[42] = '\xFF';
+    wav[43] = '\x7F';
+    return wav;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, AudioDriverBadSoundTest,
+    ::testing::Values(BadSoundCase{"ZeroChannels", BadSoundCase::bytes, "sounds/bad.wav",
+                                   wavWithFormat(0, 44100), SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
+                      BadSoundCase{"RateZero", BadSoundCase::bytes, "sounds/bad.wav", wavWithFormat(1, 0),
+                                   SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
+                      BadSoundCase{"RateOne", BadSoundCase::bytes, "sounds/bad.wav", wavWithFormat(1, 1),
+                                   SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
+                      BadSoundCase{"Rate400000", BadSoundCase::bytes, "sounds/bad.wav",
+                                   wavWithFormat(2, 400000), SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
+                      BadSoundCase{"NineChannels", BadSoundCase::bytes, "sounds/bad.wav",
+                                   wavWithFormat(9, 44100), SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
+                      BadSoundCase{"CutHeader", BadSoundCase::bytes, "sounds/bad.wav",
+                                   wavWithFormat(1, 44100).substr(0, 24), SoundSystem::ERR_BAD_FORMAT},
+                      BadSoundCase{"DataSizeLies", BadSoundCase::bytes, "sounds/bad.wav",
+                                   wavWhoseDataSizeLies(), SoundSystem::ERR_BAD_FORMAT},
+                      BadSoundCase{"Folder", BadSoundCase::folder, "sounds/bad.wav", "",
+                                   SoundSystem::ERR_FILE_UNREADABLE},
+                      BadSoundCase{"OggAtOneHertz", BadSoundCase::oggAtOneHertz, "music/bad.ogg", "",
+                                   SoundSystem::ERR_FORMAT_OUT_OF_RANGE}),
+    [](const ::testing::TestParamInfo<BadSoundCase>& info) { return std::string(info.param.name); });
 
 TEST_F(AudioDriverTest, EveryGeneratedSoundAndMusicLoads)
 {

@@ -4,7 +4,12 @@
 #include "MinimalGame.h"
 
 #include <SDL/SDL.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <ios>
+#include <new>
+#include <stdexcept>
+#include <vector>
 
 TEST(CoreLoop, AStepThatChangesTheStateDrawsNothingAndDoesNotSwap)
 {
@@ -38,16 +43,58 @@ TEST(CoreLoop, ACloseRequestEndsTheStepAfterTheEvents)
     EXPECT_NE(h.logText().find("Core: quit signal\n\n"), std::string::npos);
 }
 
+namespace
+{
+
+// Something that goes wrong inside a step: the game's own error or one of the runtime's.
+struct StepFault
+{
+    std::function<void()> arm;
+    std::string message;
+};
+
+std::vector<StepFault> stepFaults()
+{
+    const std::ios_base::failure streamFailure("Test: the stream failed");
+    return {
+        {[] { throwAtNextSwap("Test: the swap failed"); }, "Test: the swap failed"},
+        {[] { throwAtNextSwap(std::make_exception_ptr(std::bad_alloc())); }, std::bad_alloc().what()},
+        {[=] { throwAtNextSwap(std::make_exception_ptr(streamFailure)); }, streamFailure.what()},
+        {[] { throwAtNextSwap(std::make_exception_ptr(std::length_error("Test: too long"))); },
+         "Test: too long"},
+    };
+}
+
+} // namespace
+
 TEST(CoreLoop, AnErrorEscapingAStepIsLoggedAndThePlayGoesOn)
 {
     Harness h(makeMinimalGameDir());
     ASSERT_EQ(h.initResult(), 0);
     h.step();
-    const unsigned int swaps = h.swapCount();
-    throwAtNextSwap("Test: the swap failed");
-    h.step();
-    EXPECT_TRUE(Core::isRunning());
-    EXPECT_NE(h.logText().find("\nCore: error: Test: the swap failed\n"), std::string::npos);
-    h.step();
-    EXPECT_EQ(h.swapCount(), swaps + 2);
+    for (const StepFault& fault : stepFaults())
+    {
+        SCOPED_TRACE(fault.message);
+        const unsigned int swaps = h.swapCount();
+        fault.arm();
+        h.step();
+        EXPECT_TRUE(Core::isRunning());
+        EXPECT_NE(h.logText().find("\nCore: error: " + fault.message + "\n"), std::string::npos)
+            << h.logText();
+        h.step();
+        EXPECT_EQ(h.swapCount(), swaps + 2);
+    }
+}
+
+TEST(CoreLoop, ARuntimeErrorDuringStartUpEndsItWithMinusOne)
+{
+    // The drawing driver's first frame is swapped while the device starts.
+    throwAtNextSwap(std::make_exception_ptr(std::bad_alloc()));
+    Harness h(makeMinimalGameDir());
+    EXPECT_EQ(h.initResult(), -1);
+    EXPECT_EQ(Core::getGame(), nullptr);
+    const std::string log = h.logText();
+    EXPECT_NE(log.find(std::string("VideoDriver: init\nInit error: ") + std::bad_alloc().what() + "\n"),
+              std::string::npos)
+        << log;
 }

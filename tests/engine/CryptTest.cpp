@@ -1,9 +1,14 @@
 #include "Crypt.h"
+#include "FileReader.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TEST(Crypt, Rfc1321TestSuite)
 {
@@ -75,4 +80,49 @@ TEST(Crypt, CrLfAndLfFilesHashAlike)
     // A CR that does not start a line end is a character of its own.
     EXPECT_NE(Crypt::md5File(dir + "/cr.txt"), Crypt::md5File(dir + "/lf.txt"));
     EXPECT_EQ(Crypt::md5File(dir + "/cr.txt"), Crypt::md5(std::string(cryptSalt) + "10 10\rab\r\r\xFF"));
+}
+
+TEST(Crypt, AFileTooLargeOrUnreadableHashesAsNothingInBoundedTimeAndMemory)
+{
+    const std::string dir = makeTempDir("quarrow-crypt");
+    // Sparse: a gigabyte of zeros that takes no room on the disk.
+    const std::string huge = dir + "/huge.txt";
+    writeFile(huge, "10 10\r\n");
+    ASSERT_EQ(truncate(huge.c_str(), 1024L * 1024 * 1024), 0);
+    ASSERT_EQ(mkdir((dir + "/folder.txt").c_str(), 0755), 0);
+
+    struct rusage before;
+    getrusage(RUSAGE_SELF, &before);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Crypt::md5File(huge), "");
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0);
+    struct rusage after;
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32L * 1024) << "kB";
+
+    EXPECT_EQ(Crypt::md5File(dir + "/folder.txt"), "");
+    unlink(huge.c_str());
+}
+
+TEST(Crypt, CrLfIsOneLineEndWhereverTheReadingSplitsTheFile)
+{
+    // Line ends across the edges of the reading's pieces, a CR LF split between two of them too.
+    std::string bytes;
+    for (size_t at : {4095, 4096, 8191, 65535, 65636, 131071})
+    {
+        bytes.resize(at, 'q');
+        bytes += "\r\n";
+    }
+    bytes += "end\r";
+    std::string delivered;
+    for (size_t i = 0; i < bytes.size(); ++i)
+    {
+        if (bytes[i] != '\r' || i + 1 == bytes.size() || bytes[i + 1] != '\n')
+        {
+            delivered += bytes[i];
+        }
+    }
+    const std::string file = makeTempDir("quarrow-crypt") + "/split.txt";
+    writeFile(file, bytes);
+    EXPECT_EQ(Crypt::md5File(file), Crypt::md5(std::string(cryptSalt) + delivered + "\xFF"));
 }

@@ -1,10 +1,12 @@
 #include "Device.h"
 #include "Core.h"
 #include "Harness.h"
+#include "TestEnv.h"
 #include "VideoDriver.h"
 
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
 
 namespace
@@ -67,6 +69,73 @@ TEST(Device, ANegativeSizeFallsBackTo1024By768)
     EXPECT_NE(h.logText().find("Device: screen size 800 x -5 not usable, using 1024 x 768\n"),
               std::string::npos);
 }
+
+struct RefusedMode
+{
+    std::string name;
+    std::string config;
+    std::string refused;
+    std::string savedBpp;
+};
+
+void PrintTo(const RefusedMode& mode, std::ostream* out)
+{
+    *out << mode.name;
+}
+
+class DeviceRefusedMode : public ::testing::TestWithParam<RefusedMode>
+{
+};
+
+TEST_P(DeviceRefusedMode, FallsBackToA1024By768WindowAndSavesIt)
+{
+    const RefusedMode& mode = GetParam();
+    std::string appData;
+    {
+        Harness h(QUARROW_DATA_DIR, {{"config.ini", "screen_vsync = 0\n" + mode.config}});
+        appData = h.appData();
+        ASSERT_EQ(h.initResult(), 0) << h.logText();
+        SDL_Surface* screen = SDL_GetVideoSurface();
+        ASSERT_NE(screen, nullptr);
+        EXPECT_EQ(screen->w, 1024);
+        EXPECT_EQ(screen->h, 768);
+        EXPECT_EQ(screen->flags & SDL_FULLSCREEN, 0u);
+        EXPECT_EQ(device().getSize(), std::make_pair(uint16_t(1024), uint16_t(768)));
+        EXPECT_EQ(device().getBpp(), 32);
+
+        // One line: the refused mode, the window library's reason, the mode used instead.
+        const std::string log = h.logText();
+        const size_t start = log.find("Device: init\nDevice: video mode " + mode.refused + " refused (");
+        ASSERT_NE(start, std::string::npos) << log;
+        const size_t end = log.find('\n', start + 13);
+        const std::string line = log.substr(start + 13, end - start - 13);
+        const std::string tail = "), using a 1024 x 768 window";
+        ASSERT_GT(line.size(), tail.size());
+        EXPECT_EQ(line.substr(line.size() - tail.size()), tail) << line;
+        EXPECT_EQ(log.compare(end, 19, "\nVideoDriver: init\n"), 0) << log;
+        h.step(2);
+    }
+    const std::string saved = readFile(appData + "config.ini");
+    for (const char* kept :
+         {"screen_full = 0\n", "screen_height = 768\n", "screen_vsync = 0\n", "screen_width = 1024\n"})
+    {
+        EXPECT_NE(saved.find(kept), std::string::npos) << saved;
+    }
+    // The bits per pixel are rewritten only when they were refused.
+    EXPECT_EQ(saved.find("screen_bpp") != std::string::npos, !mode.savedBpp.empty()) << saved;
+    EXPECT_NE(saved.find(mode.savedBpp), std::string::npos) << saved;
+}
+
+// Both are refused by the test display (1280 x 1024): no full-screen mode is that large, and the
+// window library takes 8 to 32 bits per pixel only.
+INSTANTIATE_TEST_SUITE_P(
+    Modes, DeviceRefusedMode,
+    ::testing::Values(RefusedMode{"FullScreenLargerThanTheDisplay",
+                                  "screen_full = 1\nscreen_width = 1600\nscreen_height = 1200\n",
+                                  "1600 x 1200 x 32 full screen", ""},
+                      RefusedMode{"OneBitPerPixel", "screen_bpp = 1\n", "1024 x 768 x 1 window",
+                                  "screen_bpp = 32\n"}),
+    [](const ::testing::TestParamInfo<RefusedMode>& info) { return info.param.name; });
 
 TEST(Device, ASizeWithoutANumberTakesTheDesktopSize)
 {

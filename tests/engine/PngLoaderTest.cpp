@@ -10,6 +10,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <vector>
 #include <zlib.h>
 
@@ -160,6 +161,15 @@ TEST(PngLoader, RefusesBrokenFilesCleanly)
         EXPECT_TRUE(rgba.empty());
         EXPECT_EQ(w, 0u);
     }
+    // A folder where a picture belongs.
+    const std::string folder = dir + "/folder.png";
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    std::vector<uint8_t> none;
+    unsigned int w = 1;
+    unsigned int h = 1;
+    EXPECT_FALSE(pngDecode(folder, none, w, h));
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(w, 0u);
 
     // Through the texture cache: each is logged once and gives a texture that is not loaded.
     Harness harness(QUARROW_DATA_DIR);
@@ -172,6 +182,8 @@ TEST(PngLoader, RefusesBrokenFilesCleanly)
         EXPECT_FALSE(texture->isLoaded()) << file.first;
         EXPECT_NE(harness.logText().find("VideoDriver error: Can't load " + path + "\n"), std::string::npos);
     }
+    EXPECT_FALSE(video->getTexture(folder, false)->isLoaded());
+    EXPECT_NE(harness.logText().find("VideoDriver error: Can't load " + folder + "\n"), std::string::npos);
     EXPECT_FALSE(video->getTexture("no-such-file.png", false)->isLoaded());
     EXPECT_FALSE(video->getTexture("", false)->isLoaded());
     EXPECT_FALSE(video->getTexture(".", false)->isLoaded());

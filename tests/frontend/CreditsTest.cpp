@@ -91,6 +91,50 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"Binary", std::string("\x01\xff\0ab\n\x80", 7), {"\x01\xff", "\x80"}}),
     [](const ::testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
 
+struct UnreadableCase
+{
+    const char* name;
+    bool folder;
+    std::string text;
+    std::string why;
+};
+
+void PrintTo(const UnreadableCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class CreditsUnreadable : public ::testing::TestWithParam<UnreadableCase>
+{
+};
+
+// A "credits.txt" that is there but cannot be read gives no lines, as a missing one does, and a
+// log line that says why.
+TEST_P(CreditsUnreadable, GivesNoLinesAndSaysWhy)
+{
+    const UnreadableCase& c = GetParam();
+    Roll roll(c.folder ? nullptr : &c.text);
+    if (c.folder)
+    {
+        ASSERT_EQ(mkdir("credits.txt", 0755), 0);
+    }
+    roll.start();
+    EXPECT_TRUE(roll.credits->getLines().empty());
+    EXPECT_EQ(roll.credits->getWrapBelow(), 0.0f);
+    EXPECT_EQ(roll.draw().size(), 2u);
+    EXPECT_NE(roll.harness.logText().find("Credits: can't read credits.txt: " + c.why + "\n"),
+              std::string::npos)
+        << roll.harness.logText();
+}
+
+INSTANTIATE_TEST_SUITE_P(Credits, CreditsUnreadable,
+                         ::testing::Values(UnreadableCase{"Folder", true, "", "is a folder"},
+                                           UnreadableCase{"OverOneMegabyte", false,
+                                                          std::string(1 << 20, '\n') + "x",
+                                                          "longer than 1048576 bytes"}),
+                         [](const ::testing::TestParamInfo<UnreadableCase>& info)
+                         { return std::string(info.param.name); });
+
 TEST(Credits, TheFirstLineStartsAt635AndEscapeOpensTheMenu)
 {
     const std::string text = "QUARROW\n\nmade by\nthe quarrow team\n";

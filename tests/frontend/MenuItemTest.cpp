@@ -124,6 +124,45 @@ TEST(MenuPaging, SevenChildrenScrollAndShowTheRightArrow)
     EXPECT_LT(regionDifference(upHidden, region(h, 496, 280, 531, 302)), 35L * 22 * 2);
 }
 
+// More profiles than a 16-bit index counts: scrolled past entry 32767 and on to the end, the page
+// draws its rows and arrows without reading outside its list.
+TEST(MenuPaging, SeventyThousandProfilesScrollToTheEnd)
+{
+    const int profiles = 70000;
+    std::string names;
+    for (int i = 0; i < profiles; ++i)
+        names += "u" + std::to_string(i) + "\n";
+    Harness h(makeWorkDir(menuLevelFiles()), {{"users.ini", names}});
+    ASSERT_EQ(h.initResult(), 0);
+    h.step(120); // past the start-up fade-in, so frames compare
+    key(h, SDLK_DOWN);
+    ASSERT_EQ(selectedId(), "load");
+    key(h, SDLK_RETURN);
+    ASSERT_EQ(pageId(), "load");
+    ASSERT_EQ(page()->getChildCount(), profiles + 2);
+    h.step(60);
+    const std::vector<uint32_t> upHidden = region(h, 496, 280, 531, 302);
+    const std::vector<uint32_t> downShown = region(h, 496, 508, 531, 530);
+
+    // Real presses across the 16-bit boundary: the window follows the selection.
+    page()->select(32766);
+    key(h, SDLK_DOWN, 8);
+    EXPECT_EQ(selectedId(), "load_user_u32774");
+    h.step(60);
+    EXPECT_GT(regionDifference(upHidden, region(h, 496, 280, 531, 302)), 35L * 22 * 20) << "more-up arrow";
+    EXPECT_LT(regionDifference(downShown, region(h, 496, 508, 531, 530)), 35L * 22 * 2) << "more-down arrow";
+
+    // The last profile, then over the separator to "back": the last row of all.
+    page()->select(profiles - 1);
+    key(h, SDLK_DOWN, 2);
+    EXPECT_EQ(selectedId(), "load_back");
+    h.step(60);
+    h.saveScreenshot("menu-load-seventy-thousand");
+    EXPECT_GT(regionDifference(upHidden, region(h, 496, 280, 531, 302)), 35L * 22 * 20) << "more-up arrow";
+    EXPECT_GT(regionDifference(downShown, region(h, 496, 508, 531, 530)), 35L * 22 * 20)
+        << "no more-down arrow";
+}
+
 TEST(MenuPaging, PageWithoutChildrenIgnoresKeys)
 {
     Harness h(makeWorkDir(menuLevelFiles()));

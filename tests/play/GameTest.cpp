@@ -7,11 +7,19 @@
 #include "Harness.h"
 #include "Level.h"
 #include "LevelStat.h"
+#include "Menu.h"
+#include "MenuItem.h"
 #include "TestEnv.h"
+#include "Tile.h"
+#include "Tilemap.h"
 #include "UserManager.h"
 
 #include <SDL/SDL.h>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <typeinfo>
 
 namespace
 {
@@ -112,6 +120,54 @@ TEST(Game, AMissingLevelListStopsTheStart)
     EXPECT_NE(harness.logText().find("Init error: Game: Can't load filenames (levels.ini)"),
               std::string::npos);
 }
+
+struct UnreadableList
+{
+    const char* name;
+    bool folder;
+    std::string text;
+    std::string why;
+};
+
+void PrintTo(const UnreadableList& list, std::ostream* out)
+{
+    *out << list.name;
+}
+
+class GameUnreadableLevelList : public ::testing::TestWithParam<UnreadableList>
+{
+};
+
+// A "levels.ini" that is there but cannot be read stops the start as a missing one does, and the
+// log says why.
+TEST_P(GameUnreadableLevelList, StopsTheStartAndSaysWhy)
+{
+    const UnreadableList& c = GetParam();
+    std::map<std::string, std::string> files = {{"hashes.ini", ""}};
+    if (!c.folder)
+    {
+        files["levels.ini"] = c.text;
+    }
+    const std::string work = makeWorkDir(files);
+    if (c.folder)
+    {
+        ASSERT_EQ(mkdir((work + "/levels.ini").c_str(), 0755), 0);
+    }
+    Harness harness(work);
+    EXPECT_EQ(harness.initResult(), -1);
+    EXPECT_NE(harness.logText().find("Game: can't read levels.ini: " + c.why + "\n"), std::string::npos)
+        << harness.logText();
+    EXPECT_NE(harness.logText().find("Init error: Game: Can't load filenames (levels.ini)"),
+              std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Game, GameUnreadableLevelList,
+                         ::testing::Values(UnreadableList{"Folder", true, "", "is a folder"},
+                                           UnreadableList{"OverOneMegabyte", false,
+                                                          "levels/a.txt\n" + std::string(1 << 20, ' '),
+                                                          "longer than 1048576 bytes"}),
+                         [](const ::testing::TestParamInfo<UnreadableList>& info)
+                         { return std::string(info.param.name); });
 
 TEST(Game, InitLevelRejectsAnIndexOutsideTheListAfterResettingItsFlags)
 {
@@ -400,18 +456,35 @@ TEST(Game, ALevelIsPlayedFromItsStartToItsExit)
 namespace
 {
 
-TEST(Game, AFirstLevelThatCannotBeLoadedIsReportedOnTheStandardOutputAndTheMenuRuns)
+// Starts the game in dir, whose first level cannot be loaded: the error is a line on the standard
+// output and the menu runs.
+void expectFirstLevelReported(const std::string& dir, const std::string& line)
 {
-    const std::string dir =
-        makeWorkDir({{"levels.ini", "levels/gone.txt levels/b.txt\n"}, {"levels/b.txt", boxLevel}});
     ::testing::internal::CaptureStdout();
     Harness harness(dir);
     const std::string out = ::testing::internal::GetCapturedStdout();
-    ASSERT_EQ(harness.initResult(), 0);
-    EXPECT_NE(out.find("Level: can't open the file levels/gone.txt\n"), std::string::npos);
+    ASSERT_EQ(harness.initResult(), 0) << harness.logText();
+    EXPECT_NE(out.find(line), std::string::npos) << out;
     EXPECT_FALSE(Core::getGame()->isLevelCompleted());
     harness.step(3);
     EXPECT_EQ(Core::getGame()->getState(), 1);
+    EXPECT_TRUE(Core::isRunning());
+}
+
+TEST(Game, AFirstLevelThatCannotBeLoadedIsReportedOnTheStandardOutputAndTheMenuRuns)
+{
+    expectFirstLevelReported(
+        makeWorkDir({{"levels.ini", "levels/gone.txt levels/b.txt\n"}, {"levels/b.txt", boxLevel}}),
+        "Level: can't open the file levels/gone.txt\n");
+}
+
+TEST(Game, AFirstLevelThatTheStreamLibraryFailsToReadIsReportedTheSameWay)
+{
+    // A folder in the file's place opens, and reading it throws the stream library's own error.
+    const std::string dir =
+        makeWorkDir({{"levels.ini", "levels/folder.txt levels/b.txt\n"}, {"levels/b.txt", boxLevel}});
+    ASSERT_EQ(mkdir((dir + "/levels/folder.txt").c_str(), 0755), 0);
+    expectFirstLevelReported(dir, std::string(std::strerror(EISDIR)) + "\n");
 }
 
 } // namespace
@@ -454,6 +527,131 @@ TEST(Game, CompletingALevelKeepsTheBetterScoreUnlocksTheNextLevelAndSaves)
     EXPECT_EQ(users->getReachedLevel(), 1);
     EXPECT_EQ(users->getScore(1), 30000);
     EXPECT_EQ(readFile(profile), "1\n" + std::to_string(total + 1) + "\n30000\n");
+}
+
+} // namespace
+
+namespace
+{
+
+// Each cell's tile class, row by row.
+std::string tileClasses(const Tilemap* tilemap)
+{
+    std::string classes;
+    for (uint16_t y = 0; y < tilemap->getHeight(); ++y)
+    {
+        for (uint16_t x = 0; x < tilemap->getWidth(); ++x)
+        {
+            classes += std::string(typeid(*tilemap->getTile(CellPos{x, y})).name()) + " ";
+        }
+    }
+    return classes;
+}
+
+void press(Harness& harness, SDLKey key)
+{
+    harness.press(key);
+    harness.step();
+}
+
+TEST(Game, ALevelThatFailsToLoadFromTheMenuKeepsTheLevelPlayedAndShowsItsError)
+{
+    Harness harness(
+        makeWorkDir({{"levels.ini", "levels/tutorial/walk_on.txt levels/tutorial/broken.txt\n"},
+                     {"levels/tutorial/walk_on.txt", "7 3\ntileset1\nm.ogg\n#######\n#p+b.x#\n#######\n0\n"},
+                     {"levels/tutorial/broken.txt", "20x15\ntileset1\nm.ogg\n" + std::string(300, '.')}}));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    Level* level = game->getLevel();
+    Menu* menu = game->getMenu();
+
+    // A new profile through the menu, then level 0 from its tutorial page.
+    press(harness, SDLK_RETURN);
+    press(harness, SDLK_a);
+    press(harness, SDLK_RETURN);
+    ASSERT_EQ(menu->getCurrentPage()->getId(), "levels");
+    game->getUserManager()->setReachedLevel(1);
+    menu->buildLevelMenus();
+    press(harness, SDLK_RETURN);
+    ASSERT_EQ(menu->getCurrentPage()->getSelectedChild()->getId(), "level_0");
+    press(harness, SDLK_RETURN);
+    ASSERT_EQ(game->getState(), 2);
+    harness.step(5);
+
+    const std::string grid = tileClasses(level->getTilemap());
+    const Vec2 playerAt = game->getPlayer()->getPosition();
+    press(harness, SDLK_ESCAPE);
+    press(harness, SDLK_DOWN);
+    ASSERT_EQ(menu->getCurrentPage()->getSelectedChild()->getId(), "select");
+    press(harness, SDLK_RETURN);
+    press(harness, SDLK_RETURN);
+    press(harness, SDLK_DOWN);
+    ASSERT_EQ(menu->getCurrentPage()->getSelectedChild()->getId(), "level_1");
+    press(harness, SDLK_RETURN);
+
+    const std::string error = "Level: levels/tutorial/broken.txt hasn't width or height";
+    EXPECT_EQ(game->getState(), 1);
+    EXPECT_EQ(menu->getNotice(), "Level: broken.txt hasn't width or height");
+    EXPECT_NE(harness.logText().find("Core: error: " + error + "\n"), std::string::npos);
+    EXPECT_EQ(level->getCurrentLevel(), 0u);
+    EXPECT_EQ(level->getName(), "walk on");
+    EXPECT_EQ(level->getDiamondCount(), 1);
+    EXPECT_TRUE(game->isLevelStarted());
+    EXPECT_EQ(tileClasses(level->getTilemap()), grid);
+    EXPECT_EQ(game->getPlayer()->getPosition().x, playerAt.x);
+    harness.step(25);
+    harness.drawFrame();
+    harness.saveScreenshot("menu-level-load-error");
+
+    // Back up the pages to the main page, whose Escape resumes the level played: it goes on where
+    // it was, and its score is kept under its own index.
+    for (int i = 0; i < 3 && game->getState() == 1; ++i)
+    {
+        press(harness, SDLK_ESCAPE);
+    }
+    ASSERT_EQ(game->getState(), 2);
+    harness.hold(SDLK_RIGHT);
+    for (int i = 0; i < 200 && game->getState() == 2; ++i)
+    {
+        harness.step();
+    }
+    EXPECT_EQ(game->getState(), 4);
+    EXPECT_GT(game->getUserManager()->getScore(0), 0);
+    EXPECT_EQ(game->getUserManager()->getScore(1), 0);
+}
+
+TEST(Game, AProfileWhoseReachedLevelFailsToLoadStillOpensItsOtherLevels)
+{
+    Harness harness(
+        makeWorkDir({{"levels.ini", "levels/tutorial/walk_on.txt levels/tutorial/broken.txt\n"},
+                     {"levels/tutorial/walk_on.txt", "7 3\ntileset1\nm.ogg\n#######\n#p+b.x#\n#######\n0\n"},
+                     {"levels/tutorial/broken.txt", "20x15\ntileset1\nm.ogg\n"}}));
+    ASSERT_EQ(harness.initResult(), 0);
+    Game* game = Core::getGame();
+    Menu* menu = game->getMenu();
+    UserManager* users = game->getUserManager();
+    users->createUser("bob");
+    users->loadUser("bob");
+    users->setReachedLevel(1);
+    users->saveUser();
+    menu->buildLoadMenu();
+
+    // "select level" is still disabled and skipped.
+    press(harness, SDLK_DOWN);
+    ASSERT_EQ(menu->getCurrentPage()->getSelectedChild()->getId(), "load");
+    press(harness, SDLK_RETURN);
+    ASSERT_EQ(menu->getCurrentPage()->getId(), "load");
+    press(harness, SDLK_RETURN);
+
+    EXPECT_EQ(game->getState(), 1);
+    EXPECT_EQ(menu->getNotice(), "Level: broken.txt hasn't width or height");
+    MenuItem* main = menu->getCurrentPage();
+    while (main->getParent() != nullptr)
+    {
+        main = main->getParent();
+    }
+    ASSERT_EQ(main->getChild(1)->getId(), "select");
+    EXPECT_FALSE(main->getChild(1)->isDisabled());
 }
 
 } // namespace

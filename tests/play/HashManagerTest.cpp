@@ -153,11 +153,13 @@ TEST(HashManager, ReadsEachLineAsHashTabFileName)
     seed += hashOf("b.txt") + "\tb.txt\n0123\tb.txt\n";                   // in both directions
     seed += lowerCase(hashOf("c.txt")) + "\tc.txt\n\n";                   // case matters; an empty line
     seed += "\td.txt\n";                                                  // an empty hash matches nothing
+    seed += "\tk.txt\n";                                                  // not even a file without a hash
     seed += hashOf("e.txt") + " e.txt\n";                                 // no tab: not an entry
     seed += hashOf("f.txt") + "\tf.txt\r\n";                              // CR LF line end
     seed += hashOf("a.txt") + "\tg.txt\n";                                // listed but missing
     seed += std::string(500, 'Z') + "\n" + hashOf("h.txt") + "\th.txt\n"; // reading stops at a long line
     writeFile(dir + "/hashes.ini", seed);
+    ASSERT_EQ(mkdir((dir + "/k.txt").c_str(), 0755), 0);
 
     Harness harness(dir);
     ASSERT_EQ(harness.initResult(), 0);
@@ -171,6 +173,7 @@ TEST(HashManager, ReadsEachLineAsHashTabFileName)
         {"levels.ini", nullptr},   {"a.txt", nullptr},        {"b.txt", "is corrupted"},
         {"c.txt", "is corrupted"}, {"d.txt", "is corrupted"}, {"e.txt", "not found in hashes.ini"},
         {"f.txt", nullptr},        {"g.txt", "is corrupted"}, {"h.txt", "not found in hashes.ini"},
+        {"k.txt", "is corrupted"},
     };
     for (const auto& c : cases)
     {

@@ -9,6 +9,7 @@
 #include "Game.h"
 #include "Harness.h"
 #include "Level.h"
+#include "TestEnv.h"
 #include "Tile.h"
 #include "Tile_Door.h"
 #include "Tile_Empty.h"
@@ -19,8 +20,15 @@
 #include "Tilemap.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
 #include <memory>
+#include <sys/stat.h>
 #include <typeinfo>
+#include <unistd.h>
 
 namespace
 {
@@ -348,6 +356,117 @@ TEST_F(LevelReader, ATallLevelIsCappedAt128RowsAndThingsBelowStayOffTheGrid)
     Core::getGame()->setState(2, false);
     harness->step(30);
     EXPECT_EQ(things(), "b@1,127 r@1,150");
+}
+
+// The peak of this process's resident memory, in kB.
+long peakMemoryKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+    {
+        if (line.compare(0, 6, "VmHWM:") == 0)
+        {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
+
+// `bytes`, then zeros up to `size`: the zeros take no room on the disk.
+void writeSparse(const std::string& path, const std::string& bytes, off_t size)
+{
+    writeFile(path, bytes);
+    ASSERT_EQ(truncate(path.c_str(), size), 0);
+}
+
+TEST_F(LevelReader, BrokenHugeAndEndlessFilesLoadInBoundedTimeAndMemoryOrChangeNothing)
+{
+    const std::string before = "4 2\nt\nm\n#bp#\n#r.#\n0\n";
+    const std::string valid = "3 3\ntileset1\nm.ogg\n#+#\n+p+\n#b#\n";
+    const off_t junk = 300 * 1024 * 1024;
+    std::string emptyGrid;
+    for (int row = 0; row < 128; ++row)
+    {
+        emptyGrid += std::string(128, '.') + "\n";
+    }
+    const struct
+    {
+        const char* file;
+        std::function<void(const std::string&)> make;
+        const char* error; // "" for a level that loads
+        std::string grid;  // what a level that loads holds,
+        size_t things;     // how many things,
+        size_t texts;      // and the lines of text of its cell (0, 0)
+    } cases[] = {
+        {"levels/folder.txt", [](const std::string& f) { ASSERT_EQ(mkdir(f.c_str(), 0755), 0); },
+         "Level: can't open the file levels/folder.txt", "", 0, 0},
+        {"levels/zero.txt", [](const std::string& f) { ASSERT_EQ(symlink("/dev/zero", f.c_str()), 0); },
+         "Level: levels/zero.txt hasn't width or height", "", 0, 0},
+        {"levels/size.txt",
+         [&](const std::string& f) { writeFile(f, "20x15\nt\nm\n" + std::string(300, '#')); },
+         "Level: levels/size.txt hasn't width or height", "", 0, 0},
+        {"levels/padded.txt", [&](const std::string& f) { writeSparse(f, valid + "0\n", junk); }, "",
+         "#+#\n+.+\n#.#\n", 1, 0},
+        {"levels/lost.txt", [&](const std::string& f) { writeSparse(f, "3 3\ntileset1\nm.ogg\n#", junk); },
+         "", "#..\n...\n...\n", 0, 0},
+        {"levels/texts.txt",
+         [&](const std::string& f)
+         { writeFile(f, valid + "2147483647\n0 0 2147483647\n" + std::string(2 * 1024 * 1024, '\n')); },
+         // Texts beyond what a level can show are not read: 1024 texts of 64 lines at most.
+         "", "#+#\n+.+\n#.#\n", 1, 1024 * 64},
+        // A megabyte of rocks: one thing per cell of the largest grid at most.
+        {"levels/crowd.txt",
+         [&](const std::string& f) { writeFile(f, "65535 65535\nt\nm\n" + std::string(1024 * 1024, 'r')); },
+         "", emptyGrid, 128 * 128, 0},
+    };
+    open({{"levels/before.txt", before}});
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.file);
+        c.make(c.file);
+        level->load(3, "levels/before.txt", false);
+        ASSERT_EQ(grid(), "#..#\n#..#\n");
+
+        const long memoryBefore = peakMemoryKb();
+        const auto start = std::chrono::steady_clock::now();
+        std::string error;
+        try
+        {
+            level->load(7, c.file, false);
+        }
+        catch (Exception* e)
+        {
+            error = e->getMessage();
+            delete e;
+        }
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(seconds, 3.0);
+        EXPECT_LT(peakMemoryKb() - memoryBefore, 64 * 1024);
+
+        EXPECT_EQ(error, c.error);
+        if (error.empty())
+        {
+            EXPECT_EQ(grid(), c.grid);
+            EXPECT_EQ(level->getEntityCount(), c.things);
+            EXPECT_EQ(level->getCurrentLevel(), 7u);
+            EXPECT_EQ(level->getTilemap()->getMessages(CellPos{0, 0}).size(), c.texts);
+            continue;
+        }
+        // Nothing of the broken file was taken over.
+        EXPECT_EQ(grid(), "#..#\n#..#\n");
+        EXPECT_EQ(things(), "b@1,0 r@1,1");
+        EXPECT_EQ(level->getCurrentLevel(), 3u);
+        EXPECT_EQ(level->getName(), "before");
+        EXPECT_EQ(level->getDiamondCount(), 1);
+        EXPECT_EQ(playerStart().x, 2 * 64 + 32);
+        EXPECT_EQ(playerStart().y, 32);
+    }
+    harness->step(2);
+    unlink("levels/padded.txt");
+    unlink("levels/lost.txt");
 }
 
 } // namespace

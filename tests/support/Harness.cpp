@@ -91,6 +91,7 @@ bool captureSwaps = true;
 unsigned int swaps = 0;
 std::string swapError;
 bool throwAtSwap = false;
+std::exception_ptr swapFault;
 
 // The GL context is new with every start-up: forget the texture of the previous one.
 void forgetShownFrame()
@@ -181,6 +182,12 @@ extern "C" void SDL_GL_SwapBuffers(void)
     {
         throwAtSwap = false;
         throw new Exception(swapError);
+    }
+    if (swapFault != nullptr)
+    {
+        const std::exception_ptr fault = swapFault;
+        swapFault = nullptr;
+        std::rethrow_exception(fault);
     }
     SDL_Surface* screen = SDL_GetVideoSurface();
     if (captureSwaps && screen != nullptr)
@@ -471,6 +478,11 @@ void throwAtNextSwap(const std::string& message)
 {
     swapError = message;
     throwAtSwap = true;
+}
+
+void throwAtNextSwap(std::exception_ptr error)
+{
+    swapFault = error;
 }
 
 std::string makeWorkDir(const std::map<std::string, std::string>& files, bool withGameData)

@@ -2,6 +2,7 @@
 
 #include <SDL/SDL.h>
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <string>
 
@@ -82,6 +83,8 @@ class MixerHold
 // Fault injection: the next buffer swap throws new Exception(message) instead of swapping, as an
 // operation of the step that fails would.
 void throwAtNextSwap(const std::string& message);
+// The same with any other error, e.g. throwAtNextSwap(std::make_exception_ptr(std::bad_alloc())).
+void throwAtNextSwap(std::exception_ptr error);
 
 // A fresh temp working folder holding `files` (relative path -> bytes, parent folders created).
 // With withGameData, textures/, sounds/ and music/ are symlinks into the build's generated data

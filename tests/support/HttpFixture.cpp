@@ -1,6 +1,8 @@
 #include "HttpFixture.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <netinet/in.h>
@@ -38,7 +40,8 @@ int bindLoopback(int* port)
     return s;
 }
 
-void sendAll(int connection, const std::string& bytes)
+// False when the peer has gone before it took everything.
+bool sendAll(int connection, const std::string& bytes)
 {
     size_t sent = 0;
     while (sent < bytes.size())
@@ -46,10 +49,11 @@ void sendAll(int connection, const std::string& bytes)
         const ssize_t n = send(connection, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n <= 0)
         {
-            return;
+            return false;
         }
         sent += static_cast<size_t>(n);
     }
+    return true;
 }
 
 const char* reasonOf(int status)
@@ -69,7 +73,7 @@ const char* reasonOf(int status)
 } // namespace
 
 HttpFixture::HttpFixture()
-    : listenSocket(-1), listenPort(0), stopping(false), mode(Answer), status(200), body("0\n")
+    : listenSocket(-1), listenPort(0), stopping(false), mode(Answer), status(200), body("0\n"), streamTotal(0)
 {
     listenSocket = bindLoopback(&listenPort);
     if (listenSocket < 0 || listen(listenSocket, 16) != 0)
@@ -110,6 +114,15 @@ void HttpFixture::closeMidAnswer(const std::string& bodyStart)
     mode = CloseMidAnswer;
     status = 200;
     body = bodyStart;
+}
+
+void HttpFixture::stream(const std::string& piece, size_t total)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    mode = Stream;
+    status = 200;
+    body = piece.empty() ? std::string("x") : piece;
+    streamTotal = total;
 }
 
 void HttpFixture::onRequest(const std::function<void()>& function)
@@ -195,6 +208,7 @@ void HttpFixture::handle(int connection)
     Mode currentMode;
     int currentStatus;
     std::string currentBody;
+    size_t currentTotal;
     std::function<void()> currentCallback;
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -202,6 +216,7 @@ void HttpFixture::handle(int connection)
         currentMode = mode;
         currentStatus = status;
         currentBody = body;
+        currentTotal = streamTotal;
         currentCallback = callback;
     }
     arrived.notify_all();
@@ -216,11 +231,59 @@ void HttpFixture::handle(int connection)
         heldOpen.push_back(connection);
         return;
     }
+    if (currentMode == Stream)
+    {
+        streamTo(connection, currentBody, currentTotal, end);
+        close(connection);
+        return;
+    }
     const size_t promised = currentBody.size() + (currentMode == CloseMidAnswer ? 100 : 0);
     sendAll(connection, "HTTP/1.1 " + std::to_string(currentStatus) + " " + reasonOf(currentStatus) +
                             "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(promised) +
                             "\r\nConnection: close\r\n\r\n" + currentBody);
     close(connection);
+}
+
+// Sends only when the socket takes more, so neither a client that stops reading nor the
+// fixture's end waits on a blocked send.
+void HttpFixture::streamTo(int connection, const std::string& piece, size_t total,
+                           std::chrono::steady_clock::time_point end)
+{
+    std::string block;
+    while (block.size() < 64 * 1024)
+    {
+        block += piece;
+    }
+    if (!sendAll(connection, "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n"))
+    {
+        return;
+    }
+    size_t offset = 0;
+    size_t sent = 0;
+    while (sent < total && !stopping && std::chrono::steady_clock::now() < end)
+    {
+        pollfd writable = {connection, POLLOUT, 0};
+        if (poll(&writable, 1, 20) <= 0)
+        {
+            continue;
+        }
+        if ((writable.revents & (POLLERR | POLLHUP)) != 0)
+        {
+            return;
+        }
+        const size_t length = std::min(block.size() - offset, total - sent);
+        const ssize_t n = send(connection, block.data() + offset, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        {
+            continue;
+        }
+        if (n <= 0)
+        {
+            return;
+        }
+        sent += static_cast<size_t>(n);
+        offset = (offset + static_cast<size_t>(n)) % block.size();
+    }
 }
 
 int unusedLoopbackPort()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -19,6 +20,7 @@ class HttpFixture
         Answer,         // status line, Content-Length, the body, then the connection closes
         Silent,         // reads the request and never answers
         CloseMidAnswer, // promises more body than it sends, then closes
+        Stream,         // status line without a length, then the same piece over and over
     };
 
     HttpFixture();
@@ -28,6 +30,9 @@ class HttpFixture
     void answer(const std::string& body, int status = 200);
     void silent();
     void closeMidAnswer(const std::string& bodyStart);
+    // The piece sent over and over, with no length given, until the client hangs up or `total`
+    // bytes have gone (then the answer ends as a closed connection); at most 5 s.
+    void stream(const std::string& piece, size_t total);
 
     // Runs on the server's thread after each request has been read, before the answer goes out.
     void onRequest(const std::function<void()>& callback);
@@ -48,6 +53,8 @@ class HttpFixture
   private:
     void serve();
     void handle(int connection);
+    void streamTo(int connection, const std::string& piece, size_t total,
+                  std::chrono::steady_clock::time_point end);
 
     int listenSocket;
     int listenPort;
@@ -58,6 +65,7 @@ class HttpFixture
     Mode mode;
     int status;
     std::string body;
+    size_t streamTotal;
     std::function<void()> callback;
     std::vector<std::string> requestHeads;
     std::vector<int> heldOpen;
