@@ -67,6 +67,12 @@ std::vector<std::string> readJournal(const std::string& path)
 
 FileTransaction::FileTransaction(const std::string& folder) : folder(folder), broken(false), committed(false)
 {
+    // An earlier save of this run whose renames failed after its commit point is finished first:
+    // this save's journal would otherwise replace the one that still names its files.
+    if (exists(folder + journalName))
+    {
+        recover(folder);
+    }
 }
 
 FileTransaction::~FileTransaction()

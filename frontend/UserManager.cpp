@@ -2,10 +2,10 @@
 
 #include "Core.h"
 #include "Exception.h"
+#include "FileTransaction.h"
 #include "Game.h"
 #include "HashManager.h"
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -32,6 +32,11 @@ void UserManager::allocScores()
     scores = new int32_t[scoreCount > 0 ? scoreCount : 1]();
 }
 
+std::string UserManager::usersPath()
+{
+    return Core::getAppDataDir() + "users.ini";
+}
+
 std::string UserManager::profilePath(const std::string& name)
 {
     return Core::getAppDataDir() + "user_" + name + ".ini";
@@ -39,7 +44,7 @@ std::string UserManager::profilePath(const std::string& name)
 
 void UserManager::ensureUsersFile()
 {
-    const std::string path = Core::getAppDataDir() + "users.ini";
+    const std::string path = usersPath();
     std::ifstream existing(path.c_str());
     if (existing.is_open())
     {
@@ -62,7 +67,7 @@ void UserManager::ensureUsersFile()
 
 void UserManager::loadUsers()
 {
-    std::ifstream in((Core::getAppDataDir() + "users.ini").c_str());
+    std::ifstream in(usersPath().c_str());
     std::string word;
     while (in >> word)
     {
@@ -70,32 +75,30 @@ void UserManager::loadUsers()
     }
 }
 
-void UserManager::writeWhole(const std::string& path, const std::string& contents)
+void UserManager::stage(FileTransaction& save, const std::string& path, const std::string& contents)
 {
-    // The old file stays whole until the new one is complete beside it.
-    const std::string temp = path + ".tmp";
-    std::ofstream out(temp.c_str(), std::ios::out | std::ios::trunc);
-    if (!out.is_open())
+    if (!save.stage(path, contents))
     {
-        throw new Exception("UserManager: Can't open " + path + " for write");
-    }
-    out << contents;
-    out.close();
-    if (out.fail() || std::rename(temp.c_str(), path.c_str()) != 0)
-    {
-        std::remove(temp.c_str());
         throw new Exception("UserManager: Can't open " + path + " for write");
     }
 }
 
-void UserManager::saveUsers()
+void UserManager::commit(FileTransaction& save, const std::string& path)
+{
+    if (!Core::getGame()->getHashManager()->commitWithHashes(save, {path}))
+    {
+        throw new Exception("UserManager: Can't save " + path + ": " + save.error());
+    }
+}
+
+void UserManager::saveUsers(FileTransaction& save, const std::vector<std::string>& names)
 {
     std::string contents;
-    for (cursor = 0; cursor < users.size(); cursor++)
+    for (cursor = 0; cursor < names.size(); cursor++)
     {
-        contents += users[cursor] + "\n";
+        contents += names[cursor] + "\n";
     }
-    writeWhole(Core::getAppDataDir() + "users.ini", contents);
+    stage(save, usersPath(), contents);
 }
 
 int UserManager::getUserCount() const
@@ -186,12 +189,21 @@ void UserManager::createUser(const std::string& name)
     {
         contents += "0\n";
     }
-    writeWhole(path, contents);
-    Core::getGame()->getHashManager()->updateHash(path);
-    if (!userExists(name))
+    // The profile, its hash and its line in "users.ini" are saved together: a crash or a full disk
+    // never leaves a listed name without a profile that passes its check.
+    FileTransaction save(Core::getAppDataDir());
+    stage(save, path, contents);
+    const bool listed = userExists(name);
+    if (!listed)
+    {
+        std::vector<std::string> names = users;
+        names.push_back(name);
+        saveUsers(save, names);
+    }
+    commit(save, path);
+    if (!listed)
     {
         users.push_back(name);
-        saveUsers();
     }
 }
 
@@ -240,6 +252,7 @@ void UserManager::saveUser()
     {
         contents << getScore(i) << '\n';
     }
-    writeWhole(path, contents.str());
-    Core::getGame()->getHashManager()->updateHash(path);
+    FileTransaction save(Core::getAppDataDir());
+    stage(save, path, contents.str());
+    commit(save, path);
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class FileTransaction;
+
 // The players' profiles: the names in "users.ini" and, for the current player, the reached level
 // and the best score of every level, kept in "user_" + name + ".ini" under the integrity checker.
 class UserManager
@@ -33,22 +35,29 @@ class UserManager
     // Sum of the best scores of every level but exceptLevel.
     int32_t getTotalScore(int32_t exceptLevel) const;
 
-    // Writes an all-zero profile and lists the name; the current player stays. Throws Exception*.
+    // Writes an all-zero profile and lists the name, together with its hash, as one save; the
+    // current player stays. Throws Exception* when the save did not happen: then nothing changed,
+    // on disk or in the list.
     void createUser(const std::string& name);
     // Checks and reads the profile and makes the player current. When the integrity check fails
     // nothing changes and the program is asked to quit. Throws Exception* when it cannot be read.
     void loadUser(const std::string& name);
-    // Writes the current player's profile and re-hashes it. Throws Exception*.
+    // Writes the current player's profile and its hash as one save. Throws Exception* when the save
+    // did not happen: the old profile and hash then stay.
     void saveUser();
 
   private:
     void allocScores();
     void ensureUsersFile();
     void loadUsers();
-    void saveUsers();
+    // Stages "users.ini" listing names in save.
+    void saveUsers(FileTransaction& save, const std::vector<std::string>& names);
+    static std::string usersPath();
     static std::string profilePath(const std::string& name);
-    // Replaces path with contents through a temporary file in the same folder. Throws Exception*.
-    static void writeWhole(const std::string& path, const std::string& contents);
+    // Stages path's new contents in save. Throws Exception* when that failed.
+    static void stage(FileTransaction& save, const std::string& path, const std::string& contents);
+    // Commits save with the new hash of the profile at path. Throws Exception* when it failed.
+    static void commit(FileTransaction& save, const std::string& path);
 
     std::vector<std::string> users;
     size_t cursor;

@@ -4,6 +4,7 @@
 #include "Crypt.h"
 #include "Exception.h"
 #include "FileReader.h"
+#include "FileTransaction.h"
 #include "FileWriter.h"
 
 #include <cerrno>
@@ -55,6 +56,17 @@ void seedTable(const std::string& path)
     {
         throw new Exception("HashManager: Can't copy hashes.ini to " + path + ": " + error);
     }
+}
+
+// "hashes.ini" as the game has always written it: hash, tab, file name, "\n", in table order.
+std::string tableText(const std::map<std::string, std::string>& table)
+{
+    std::string text;
+    for (const auto& entry : table)
+    {
+        text += entry.second + '\t' + entry.first + '\n';
+    }
+    return text;
 }
 } // namespace
 
@@ -136,32 +148,36 @@ bool HashManager::check(const std::string& file)
     return true;
 }
 
-void HashManager::updateHash(const std::string& file)
+bool HashManager::updateHash(const std::string& file)
 {
     hashes[file] = Crypt::md5File(file);
-    writeTable(tablePath());
+    return writeTable(tablePath());
 }
 
-void HashManager::writeTable(const std::string& path) const
+bool HashManager::commitWithHashes(FileTransaction& save, const std::vector<std::string>& guarded)
 {
-    // Written beside the old table and renamed over it, so an interrupted write never leaves a
-    // truncated table that would lock every profile out.
-    const std::string temp = path + ".tmp";
-    std::ofstream out(temp.c_str(), std::ios::out | std::ios::trunc);
-    if (!out.is_open())
+    std::map<std::string, std::string> table = hashes;
+    for (const std::string& file : guarded)
     {
-        Core::log("HashManager: Can't write " + path);
-        return;
+        table[file] = Crypt::md5File(FileTransaction::stagedPath(file));
     }
-    for (std::map<std::string, std::string>::const_iterator it = hashes.begin(); it != hashes.end(); ++it)
+    if (!save.stage(tablePath(), tableText(table)) || !save.commit())
     {
-        out << it->second << '\t' << it->first << '\n';
-        out.flush();
+        return false;
     }
-    out.close();
-    if (out.fail() || std::rename(temp.c_str(), path.c_str()) != 0)
+    hashes.swap(table);
+    return true;
+}
+
+bool HashManager::writeTable(const std::string& path) const
+{
+    // Beside the old table and renamed over it: an interrupted write never leaves a truncated
+    // table that would lock every profile out.
+    std::string error;
+    if (!FileWriter::replace(path, tableText(hashes), error))
     {
-        Core::log("HashManager: Can't write " + path);
-        std::remove(temp.c_str());
+        Core::log("HashManager: Can't write " + error);
+        return false;
     }
+    return true;
 }

@@ -2,8 +2,10 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 class FileReader;
+class FileTransaction;
 
 // Guards the files that decide what a player may play: expected hashes from the application-data
 // "hashes.ini", checked before a file is used and updated after the game rewrites one.
@@ -18,13 +20,19 @@ class HashManager
     // True when file is listed and its salted hash matches exactly. Otherwise logs why and asks
     // the program to quit (after the current step).
     bool check(const std::string& file);
-    // Re-hashes file into the table and rewrites "hashes.ini" sorted by file name. Reports nothing.
-    void updateHash(const std::string& file);
+    // Re-hashes file into the table and replaces "hashes.ini", sorted by file name. False when the
+    // table could not be written (logged); the table in memory holds the new hash either way.
+    bool updateHash(const std::string& file);
+    // Finishes a save of guarded files: stages "hashes.ini" with the hashes of the staged copies
+    // of `guarded` (each named by its target path) and commits the save, so the files and their
+    // hashes change together or not at all. The table in memory changes only when the commit
+    // succeeded; false, with the reason in save.error(), when it did not.
+    bool commitWithHashes(FileTransaction& save, const std::vector<std::string>& guarded);
 
   private:
     static std::string tablePath();
     void readTable(FileReader& in, const std::string& path);
-    void writeTable(const std::string& path) const;
+    bool writeTable(const std::string& path) const;
 
     // File name (as the callers name it) to hash text; byte-wise order.
     std::map<std::string, std::string> hashes;

@@ -106,3 +106,19 @@ TEST(FileTransaction, AJournalCutShortOrNamingOtherFoldersIsNoCommit)
         EXPECT_FALSE(exists(folder.path + "a.ini.new"));
     }
 }
+
+TEST(FileTransaction, ASaveLeftCommittedButUnfinishedIsFinishedBeforeTheNextOne)
+{
+    Folder folder;
+    // What a commit whose rename of a.ini failed leaves behind.
+    writeFile(folder.path + "a.ini.new", "new a\n");
+    writeFile(folder.path + FileTransaction::journalName, "a.ini\nend\n");
+    {
+        FileTransaction save(folder.path);
+        ASSERT_TRUE(save.stage(folder.path + "b.ini", "new b\n"));
+        ASSERT_TRUE(save.commit()) << save.error();
+    }
+    EXPECT_EQ(readFile(folder.path + "a.ini"), "new a\n");
+    EXPECT_EQ(readFile(folder.path + "b.ini"), "new b\n");
+    EXPECT_FALSE(exists(folder.path + FileTransaction::journalName));
+}

@@ -2,6 +2,7 @@
 #include "Core.h"
 #include "Crypt.h"
 #include "Exception.h"
+#include "FileTransaction.h"
 #include "Game.h"
 #include "Harness.h"
 #include "HashManager.h"
@@ -219,7 +220,7 @@ TEST(UserManager, FailedWriteLeavesTheOldProfileReadable)
     users->saveUser();
     const std::string profile = harness.appData() + "user_Ann.ini";
     // The new profile is written beside the old one first; make that impossible.
-    ASSERT_EQ(mkdir((profile + ".tmp").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(FileTransaction::stagedPath(profile).c_str(), 0755), 0);
 
     users->setScore(0, 99);
     std::string message;
@@ -251,12 +252,68 @@ TEST(UserManager, FailedWriteLeavesTheOldProfileReadable)
     EXPECT_TRUE(Core::isRunning());
 }
 
+// The profile and its hash are one save: when the table cannot be written, neither is the profile,
+// the new name is not listed, and the caller hears of it.
+TEST(UserManager, SaveWhoseHashCannotBeWrittenChangesNothing)
+{
+    Harness harness(workDirWithLevels(3));
+    ASSERT_EQ(harness.initResult(), 0);
+    UserManager* users = profiles();
+    users->createUser("Ann");
+    users->loadUser("Ann");
+    users->setScore(0, 10);
+    users->saveUser();
+    const std::string hashes = harness.appData() + "hashes.ini";
+    const std::string table = readFile(hashes);
+    // The new table is written beside the old one first; make that impossible.
+    ASSERT_EQ(mkdir(FileTransaction::stagedPath(hashes).c_str(), 0755), 0);
+
+    const struct
+    {
+        const char* what;
+        const char* profile;
+        void (*save)(UserManager*);
+    } cases[] = {
+        {"new player", "user_Bob.ini", [](UserManager* u) { u->createUser("Bob"); }},
+        {"level save", "user_Ann.ini",
+         [](UserManager* u)
+         {
+             u->setScore(0, 99);
+             u->saveUser();
+         }},
+    };
+    for (const auto& c : cases)
+    {
+        std::string message;
+        try
+        {
+            c.save(users);
+        }
+        catch (Exception* e)
+        {
+            message = e->getMessage();
+            delete e;
+        }
+        EXPECT_EQ(message.rfind("UserManager: Can't save " + harness.appData() + c.profile + ": ", 0), 0u)
+            << c.what << ": " << message;
+        EXPECT_EQ(readFile(hashes), table) << c.what;
+        EXPECT_EQ(readFile(harness.appData() + "users.ini"), "Ann\n") << c.what;
+        EXPECT_EQ(readFile(harness.appData() + "user_Ann.ini"), "0\n10\n0\n0\n") << c.what;
+        EXPECT_EQ(access((harness.appData() + "user_Bob.ini").c_str(), F_OK), -1) << c.what;
+        EXPECT_EQ(users->getUserCount(), 1) << c.what;
+        EXPECT_FALSE(users->userExists("Bob")) << c.what;
+    }
+    users->loadUser("Ann");
+    EXPECT_TRUE(Core::isRunning());
+    EXPECT_EQ(users->getScore(0), 10);
+}
+
 TEST(UserManager, ProfileThatCannotBeCreatedFromTheMenuKeepsTheGameRunning)
 {
     Harness harness(makeWorkDir(menuLevelFiles()));
     ASSERT_EQ(harness.initResult(), 0);
     const std::string profile = harness.appData() + "user_ann.ini";
-    ASSERT_EQ(mkdir((profile + ".tmp").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(FileTransaction::stagedPath(profile).c_str(), 0755), 0);
 
     createProfile(harness, "ann");
     EXPECT_NE(harness.logText().find("UserManager: Can't open " + profile + " for write"), std::string::npos);

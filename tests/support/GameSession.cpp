@@ -32,7 +32,7 @@ int occurrences(const std::string& text, const std::string& part)
 } // namespace
 
 GameSession::GameSession(const std::string& work, const std::string& xdg,
-                         const std::map<std::string, std::string>& environment)
+                         const std::map<std::string, std::string>& environment, const std::string& binary)
     : log(xdg + "/vormel/Quarrow/log.txt"), probe(xdg + "/steps"), keyboard(nullptr), pid(-1), status(-1)
 {
     if (display.name().empty())
@@ -57,7 +57,7 @@ GameSession::GameSession(const std::string& work, const std::string& xdg,
             setenv(variable.first.c_str(), variable.second.c_str(), 1);
         if (chdir(work.c_str()) != 0)
             _exit(100);
-        execl(QUARROW_BINARY, QUARROW_BINARY, static_cast<char*>(nullptr));
+        execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
         _exit(101);
     }
 }
@@ -132,6 +132,15 @@ void GameSession::keys(const std::string& names)
         pause(name == "Return" || name == "Escape" ? 1000 : 190);
         at = space == std::string::npos ? names.size() : space + 1;
     }
+}
+
+void GameSession::tap(const std::string& name, int steps)
+{
+    const unsigned long long before = this->steps();
+    sendKey(name, true);
+    waitForSteps(before + 3);
+    sendKey(name, false);
+    waitForSteps(before + static_cast<unsigned long long>(steps));
 }
 
 unsigned long long GameSession::steps() const

@@ -13,8 +13,10 @@ struct _XDisplay;
 class GameSession
 {
   public:
+    // binary: the game to run; the build's own unless another build is to be tried.
     GameSession(const std::string& work, const std::string& xdg,
-                const std::map<std::string, std::string>& environment = {});
+                const std::map<std::string, std::string>& environment = {},
+                const std::string& binary = QUARROW_BINARY);
     ~GameSession();
     GameSession(const GameSession&) = delete;
     GameSession& operator=(const GameSession&) = delete;
@@ -26,6 +28,11 @@ class GameSession
     // one step of the game and followed by two more steps and a quarter second (a second after
     // Enter and Escape), so every press lands in a step of its own however slow the steps are.
     void keys(const std::string& names);
+
+    // Holds the key down for three steps of the game (a busy X server can bring a press and its
+    // release to the same step), then waits until `steps` steps have passed since it went down, at
+    // most ten seconds each. A move of the player takes 13 steps.
+    void tap(const std::string& name, int steps);
 
     // Holds the key down until the file holds the text, at most `seconds`.
     bool holdUntil(const std::string& key, const std::string& path, const std::string& text,
@@ -39,6 +46,9 @@ class GameSession
     // The exit status once the game ends by itself, or -1 after killing it at the time limit.
     int waitForExit(int seconds = 60);
 
+    // True once the game has ended; its status is kept for waitForExit.
+    bool ended();
+
     std::string logText() const;
     const std::string log;
 
@@ -51,8 +61,6 @@ class GameSession
     unsigned long long steps() const;
     // Waits until the game has taken `count` steps, has ended, or ten seconds have passed.
     void waitForSteps(unsigned long long count);
-    // True once the game has ended; its status is kept for waitForExit.
-    bool ended();
 
     PrivateDisplay display;
     const std::string probe;

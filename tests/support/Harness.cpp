@@ -207,10 +207,19 @@ extern "C" void SDL_GL_SwapBuffers(void)
     }
 }
 
-Harness::Harness(const std::string& workDir, const std::map<std::string, std::string>& appDataFiles)
+Harness::Harness(const std::string& workDir, const std::map<std::string, std::string>& appDataFiles,
+                 const std::string& dataHome)
     : result(-1), previousDir(currentDir()), readBack(false)
 {
-    appDataDir = useFreshAppData();
+    if (dataHome.empty())
+    {
+        appDataDir = useFreshAppData();
+    }
+    else
+    {
+        setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+        appDataDir = dataHome + "/vormel/Quarrow/";
+    }
     if (!appDataFiles.empty())
     {
         makeParents(appDataDir + "x");

@@ -19,8 +19,10 @@ class Harness
   public:
     // Fresh XDG_DATA_HOME (a new temp folder), chdir(workDir), Core::init("config.ini").
     // appDataFiles (file name -> bytes, e.g. "config.ini", "users.ini") are written into the fresh
-    // application-data folder first.
-    explicit Harness(const std::string& workDir, const std::map<std::string, std::string>& appDataFiles = {});
+    // application-data folder first. With dataHome the game uses that XDG_DATA_HOME as it is
+    // instead, so a test can start it again on what an earlier run left there.
+    explicit Harness(const std::string& workDir, const std::map<std::string, std::string>& appDataFiles = {},
+                     const std::string& dataHome = "");
     // Core::shutdown(), then chdir back.
     ~Harness();
 
