@@ -12,6 +12,7 @@ export SDL_VIDEODRIVER=x11
 # Nothing a test does may touch the real per-user folder.
 XDG_DATA_HOME=$(mktemp -d /tmp/quarrow-test-xdg-XXXXXX)
 export XDG_DATA_HOME
+trap 'rm -rf "$XDG_DATA_HOME"' EXIT
 # The compiler's sanitizer runtime can mistake a dynamic TLS block of a shared library for an old
 # glibc layout and read a wild range from it; LeakSanitizer's tracer then dies at exit after a
 # passing test ("Tracer caught signal 11"). Not watching __tls_get_addr avoids that misreading.

@@ -148,6 +148,8 @@ TEST(Config, FailuresAreReportedWithThePath)
     EXPECT_FALSE(config->save());
     EXPECT_NO_THROW(delete config);
     EXPECT_EQ(readFile(folder + "-moved/config.ini"), "a = 1\n");
+    // Back where the end of the test program cleans up.
+    EXPECT_EQ(rename((folder + "-moved").c_str(), folder.c_str()), 0);
 }
 
 TEST(Config, ASaveThatCannotBeWrittenWholeKeepsTheOldFile)

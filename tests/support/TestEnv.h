@@ -2,7 +2,8 @@
 
 #include <string>
 
-// A fresh, empty folder under /tmp for one test; removed again by the caller if wanted.
+// A fresh, empty folder under /tmp for one test; removed with everything in it when the test
+// program ends (kept when QUARROW_KEEP_TEMP=1).
 std::string makeTempDir(const std::string& prefix);
 // Points the game's application-data folder at a fresh folder; returns "<it>/vormel/Quarrow/".
 std::string useFreshAppData();
