@@ -184,20 +184,51 @@ bool changeFd(const char* call, int fd)
     return change(call, what);
 }
 
-// What a write does on a full disk: the first one stores what still fits, the rest store nothing.
-ssize_t fullWrite(int fd, const void* data, size_t size)
+// A refused write or flush on a full disk.
+int refuse()
 {
     ++refused;
-    if (firstFullWrite.exchange(false) && size > 1)
-        return realWrite()(fd, data, size / 2);
     errno = ENOSPC;
     return -1;
 }
 
-int opened(int fd, bool forWriting)
+// What a write does on a full disk: the first one stores what still fits, the rest store nothing.
+ssize_t fullWrite(int fd, const void* data, size_t size)
 {
-    track(fd, forWriting);
+    if (firstFullWrite.exchange(false) && size > 1)
+    {
+        ++refused;
+        return realWrite()(fd, data, size / 2);
+    }
+    return refuse();
+}
+
+// The open calls, counted when they open for writing; `open` makes the real call.
+template <typename Open> int openCounted(const char* call, const char* path, bool forWriting, Open open)
+{
+    const bool writes = forWriting && !ignored(path);
+    if (writes)
+        change(call, path);
+    const int fd = open();
+    track(fd, writes);
     return fd;
+}
+
+template <typename Open> FILE* fopenCounted(const char* path, const char* mode, Open open)
+{
+    const bool writes = modeWrites(mode) && !ignored(path);
+    if (writes)
+        change("fopen", path);
+    FILE* file = open();
+    if (file != nullptr)
+        track(fileno(file), writes);
+    return file;
+}
+
+// The mode argument of open, which is there only when the flags may create a file.
+mode_t modeArgument(int flags, va_list args)
+{
+    return (flags & (O_CREAT | O_TMPFILE)) != 0 ? static_cast<mode_t>(va_arg(args, int)) : 0;
 }
 
 } // namespace
@@ -224,111 +255,67 @@ extern "C"
     int open(const char* path, int flags, ...)
     {
         static const OpenFn real = next<OpenFn>("open");
-        mode_t mode = 0;
-        if ((flags & (O_CREAT | O_TMPFILE)) != 0)
-        {
-            va_list args;
-            va_start(args, flags);
-            mode = static_cast<mode_t>(va_arg(args, int));
-            va_end(args);
-        }
-        const bool writes = opensForWriting(flags) && !ignored(path);
-        if (writes)
-            change("open", path);
-        return opened(real(path, flags, mode), writes);
+        va_list args;
+        va_start(args, flags);
+        const mode_t mode = modeArgument(flags, args);
+        va_end(args);
+        return openCounted("open", path, opensForWriting(flags), [&] { return real(path, flags, mode); });
     }
 
     int open64(const char* path, int flags, ...)
     {
         static const OpenFn real = next<OpenFn>("open64");
-        mode_t mode = 0;
-        if ((flags & (O_CREAT | O_TMPFILE)) != 0)
-        {
-            va_list args;
-            va_start(args, flags);
-            mode = static_cast<mode_t>(va_arg(args, int));
-            va_end(args);
-        }
-        const bool writes = opensForWriting(flags) && !ignored(path);
-        if (writes)
-            change("open", path);
-        return opened(real(path, flags, mode), writes);
+        va_list args;
+        va_start(args, flags);
+        const mode_t mode = modeArgument(flags, args);
+        va_end(args);
+        return openCounted("open", path, opensForWriting(flags), [&] { return real(path, flags, mode); });
     }
 
     int openat(int dir, const char* path, int flags, ...)
     {
         static const OpenAtFn real = next<OpenAtFn>("openat");
-        mode_t mode = 0;
-        if ((flags & (O_CREAT | O_TMPFILE)) != 0)
-        {
-            va_list args;
-            va_start(args, flags);
-            mode = static_cast<mode_t>(va_arg(args, int));
-            va_end(args);
-        }
-        const bool writes = opensForWriting(flags) && !ignored(path);
-        if (writes)
-            change("openat", path);
-        return opened(real(dir, path, flags, mode), writes);
+        va_list args;
+        va_start(args, flags);
+        const mode_t mode = modeArgument(flags, args);
+        va_end(args);
+        return openCounted("openat", path, opensForWriting(flags),
+                           [&] { return real(dir, path, flags, mode); });
     }
 
     int openat64(int dir, const char* path, int flags, ...)
     {
         static const OpenAtFn real = next<OpenAtFn>("openat64");
-        mode_t mode = 0;
-        if ((flags & (O_CREAT | O_TMPFILE)) != 0)
-        {
-            va_list args;
-            va_start(args, flags);
-            mode = static_cast<mode_t>(va_arg(args, int));
-            va_end(args);
-        }
-        const bool writes = opensForWriting(flags) && !ignored(path);
-        if (writes)
-            change("openat", path);
-        return opened(real(dir, path, flags, mode), writes);
+        va_list args;
+        va_start(args, flags);
+        const mode_t mode = modeArgument(flags, args);
+        va_end(args);
+        return openCounted("openat", path, opensForWriting(flags),
+                           [&] { return real(dir, path, flags, mode); });
     }
 
     int creat(const char* path, mode_t mode)
     {
         static const auto real = next<int (*)(const char*, mode_t)>("creat");
-        const bool writes = !ignored(path);
-        if (writes)
-            change("creat", path);
-        return opened(real(path, mode), writes);
+        return openCounted("creat", path, true, [&] { return real(path, mode); });
     }
 
     int creat64(const char* path, mode_t mode)
     {
         static const auto real = next<int (*)(const char*, mode_t)>("creat64");
-        const bool writes = !ignored(path);
-        if (writes)
-            change("creat", path);
-        return opened(real(path, mode), writes);
+        return openCounted("creat", path, true, [&] { return real(path, mode); });
     }
 
     FILE* fopen(const char* path, const char* mode)
     {
         static const auto real = next<FILE* (*)(const char*, const char*)>("fopen");
-        const bool writes = modeWrites(mode) && !ignored(path);
-        if (writes)
-            change("fopen", path);
-        FILE* file = real(path, mode);
-        if (file != nullptr)
-            track(fileno(file), writes);
-        return file;
+        return fopenCounted(path, mode, [&] { return real(path, mode); });
     }
 
     FILE* fopen64(const char* path, const char* mode)
     {
         static const auto real = next<FILE* (*)(const char*, const char*)>("fopen64");
-        const bool writes = modeWrites(mode) && !ignored(path);
-        if (writes)
-            change("fopen", path);
-        FILE* file = real(path, mode);
-        if (file != nullptr)
-            track(fileno(file), writes);
-        return file;
+        return fopenCounted(path, mode, [&] { return real(path, mode); });
     }
 
     int close(int fd)
@@ -357,11 +344,7 @@ extern "C"
     {
         static const auto real = next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
         if (tracked(fd) && changeFd("pwrite", fd))
-        {
-            ++refused;
-            errno = ENOSPC;
-            return -1;
-        }
+            return refuse();
         return real(fd, data, size, offset);
     }
 
@@ -369,11 +352,7 @@ extern "C"
     {
         static const auto real = next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite64");
         if (tracked(fd) && changeFd("pwrite", fd))
-        {
-            ++refused;
-            errno = ENOSPC;
-            return -1;
-        }
+            return refuse();
         return real(fd, data, size, offset);
     }
 
@@ -401,11 +380,7 @@ extern "C"
     {
         static const auto real = next<int (*)(int)>("fsync");
         if (changeFd("fsync", fd) && tracked(fd))
-        {
-            ++refused;
-            errno = ENOSPC;
-            return -1;
-        }
+            return refuse();
         return real(fd);
     }
 
@@ -413,11 +388,7 @@ extern "C"
     {
         static const auto real = next<int (*)(int)>("fdatasync");
         if (changeFd("fdatasync", fd) && tracked(fd))
-        {
-            ++refused;
-            errno = ENOSPC;
-            return -1;
-        }
+            return refuse();
         return real(fd);
     }
 
