@@ -324,21 +324,6 @@ TEST(LevelStat, NextLevelAfterTheLastLevelShowsTheCredits)
     s.harness.saveScreenshot("credits_after_last_level");
 }
 
-// Summed brightness of a window rectangle, every second pixel.
-long brightness(Harness& h, int left, int top, int right, int bottom)
-{
-    long sum = 0;
-    for (int y = top; y < bottom; y += 2)
-    {
-        for (int x = left; x < right; x += 2)
-        {
-            const uint32_t rgb = h.pixel(x, y);
-            sum += ((rgb >> 16) & 0xFF) + ((rgb >> 8) & 0xFF) + (rgb & 0xFF);
-        }
-    }
-    return sum;
-}
-
 // A full disk at the end of a level: the screen says under its buttons that the profile was not
 // saved, while the new best score and the opened level still count for the rest of the run. The
 // next save that works clears it.
@@ -366,7 +351,7 @@ TEST(LevelStat, AProfileThatCannotBeSavedIsSaidUnderTheButtons)
         ASSERT_TRUE(s.finished());
         s.run(40); // the heading, and with it the lines, all in
         s.harness.drawFrame();
-        underButtons[full ? 1 : 0] = brightness(s.harness, 296, 652, 888, 724);
+        underButtons[full ? 1 : 0] = s.harness.brightness(296, 652, 888, 724);
         EXPECT_FALSE(s.harness.saveScreenshot(full ? "levelstat_not_saved" : "levelstat_saved").empty());
     }
     EXPECT_GT(underButtons[1], underButtons[0] + 100000);

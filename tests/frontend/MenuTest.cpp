@@ -389,29 +389,16 @@ TEST(MenuLevels, EnterOnALockedLevelStartsNothing)
 namespace
 {
 
-// Summed brightness of a window rectangle in the last shown frame, every second pixel.
-long brightness(Harness& h, int left, int top, int right, int bottom)
-{
-    long sum = 0;
-    for (int y = top; y < bottom; y += 2)
-        for (int x = left; x < right; x += 2)
-        {
-            const uint32_t rgb = h.pixel(x, y);
-            sum += ((rgb >> 16) & 0xFF) + ((rgb >> 8) & 0xFF) + (rgb & 0xFF);
-        }
-    return sum;
-}
-
 // The strip above the panel where the notice line is printed.
 long noticeStrip(Harness& h)
 {
-    return brightness(h, 100, 36, 924, 64);
+    return h.brightness(100, 36, 924, 64);
 }
 
 // Just outside the panel's left edge at rest, inside it while the panel pops.
 long panelRim(Harness& h)
 {
-    return brightness(h, 282, 380, 290, 430);
+    return h.brightness(282, 380, 290, 430);
 }
 
 } // namespace

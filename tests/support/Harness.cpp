@@ -464,6 +464,20 @@ uint32_t Harness::pixel(int x, int y) const
     return (static_cast<uint32_t>(p[0]) << 16) | (static_cast<uint32_t>(p[1]) << 8) | p[2];
 }
 
+long Harness::brightness(int left, int top, int right, int bottom) const
+{
+    long sum = 0;
+    for (int y = top; y < bottom; y += 2)
+    {
+        for (int x = left; x < right; x += 2)
+        {
+            const uint32_t rgb = pixel(x, y);
+            sum += ((rgb >> 16) & 0xFF) + ((rgb >> 8) & 0xFF) + (rgb & 0xFF);
+        }
+    }
+    return sum;
+}
+
 std::string Harness::appData() const
 {
     return appDataDir;

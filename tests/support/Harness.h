@@ -51,6 +51,9 @@ class Harness
     std::string saveScreenshot(const std::string& name) const;
     // 0xRRGGBB at window pixel (x, y), origin top left.
     uint32_t pixel(int x, int y) const;
+    // Red, green and blue summed over every second pixel of the rectangle [left, right) x
+    // [top, bottom): enough to tell a text or a panel from the background under it.
+    long brightness(int left, int top, int right, int bottom) const;
 
     // "<xdg>/vormel/Quarrow/".
     std::string appData() const;
