@@ -3,6 +3,7 @@
 #include "GameSession.h"
 #include "Harness.h"
 #include "TestEnv.h"
+#include "WavFile.h"
 
 #include <gtest/gtest.h>
 
@@ -148,7 +149,8 @@ TEST(AudioBinaryDiskTest, TitleMusicIsMixed)
     ASSERT_GE(child, 0);
 
     // The loudest sample written so far.
-    const auto peakOf = [](const std::string& bytes) {
+    const auto peakOf = [](const std::string& bytes)
+    {
         int peak = 0;
         for (size_t i = 0; i + 1 < bytes.size(); i += 2)
         {
@@ -212,28 +214,7 @@ TEST(AudioBinaryBrokenFilesTest, StartsPlaysOnAndEndsCleanly)
     linkDataFiles(work, "music", {"Title_Music.ogg"});
 
     // A PCM WAV header that gives 0 channels, over 8820 bytes of silence.
-    std::string wav;
-    const auto put = [&wav](uint32_t value, int bytes)
-    {
-        for (int i = 0; i < bytes; ++i)
-        {
-            wav.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-        }
-    };
-    wav += "RIFF";
-    put(36 + 8820, 4);
-    wav += "WAVEfmt ";
-    put(16, 4);
-    put(1, 2);
-    put(0, 2);
-    put(44100, 4);
-    put(0, 4);
-    put(0, 2);
-    put(16, 2);
-    wav += "data";
-    put(8820, 4);
-    wav += std::string(8820, '\0');
-    writeFile(work + "/sounds/menu_step.wav", wav);
+    writeFile(work + "/sounds/menu_step.wav", pcmWav(0, 44100, std::vector<int16_t>(4410)));
     ASSERT_EQ(0, mkdir((work + "/sounds/menu_enter.wav").c_str(), 0755));
     writeFile(work + "/raw.pcm", std::string(4000, '\x10'));
     ASSERT_EQ(0, std::system(("oggenc -Q -r --raw-rate=1 --raw-chan=1 " + work + "/raw.pcm -o " + work +

@@ -6,6 +6,7 @@
 #include "Sound.h"
 #include "SoundSystem.h"
 #include "TestEnv.h"
+#include "WavFile.h"
 
 #include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
@@ -26,56 +27,21 @@
 namespace
 {
 
-void putLittleEndian(std::string& out, uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-    {
-        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-    }
-}
-
 // A mono 16-bit 44.1 kHz square wave of the given peak, the mixer's own rate so nothing resamples it.
 std::string squareWav(double seconds, int16_t peak)
 {
-    const uint32_t frames = static_cast<uint32_t>(seconds * 44100);
-    std::string wav = "RIFF";
-    putLittleEndian(wav, 36 + frames * 2, 4);
-    wav += "WAVEfmt ";
-    putLittleEndian(wav, 16, 4);
-    putLittleEndian(wav, 1, 2);
-    putLittleEndian(wav, 1, 2);
-    putLittleEndian(wav, 44100, 4);
-    putLittleEndian(wav, 44100 * 2, 4);
-    putLittleEndian(wav, 2, 2);
-    putLittleEndian(wav, 16, 2);
-    wav += "data";
-    putLittleEndian(wav, frames * 2, 4);
-    for (uint32_t i = 0; i < frames; ++i)
+    std::vector<int16_t> samples(static_cast<size_t>(seconds * 44100));
+    for (size_t i = 0; i < samples.size(); ++i)
     {
-        const int16_t s = (i / 50) % 2 == 0 ? peak : static_cast<int16_t>(-peak);
-        putLittleEndian(wav, static_cast<uint16_t>(s), 2);
+        samples[i] = (i / 50) % 2 == 0 ? peak : static_cast<int16_t>(-peak);
     }
-    return wav;
+    return pcmWav(1, 44100, samples);
 }
 
 // A 16-bit PCM WAV whose header gives any channel count and rate, over 8820 bytes of silence.
 std::string wavWithFormat(uint32_t channels, uint32_t rate)
 {
-    const uint32_t dataBytes = 8820;
-    std::string wav = "RIFF";
-    putLittleEndian(wav, 36 + dataBytes, 4);
-    wav += "WAVEfmt ";
-    putLittleEndian(wav, 16, 4);
-    putLittleEndian(wav, 1, 2);
-    putLittleEndian(wav, channels, 2);
-    putLittleEndian(wav, rate, 4);
-    putLittleEndian(wav, rate * channels * 2, 4);
-    putLittleEndian(wav, channels * 2, 2);
-    putLittleEndian(wav, 16, 2);
-    wav += "data";
-    putLittleEndian(wav, dataBytes, 4);
-    wav += std::string(dataBytes, '\0');
-    return wav;
+    return pcmWav(channels, rate, std::vector<int16_t>(4410));
 }
 
 int countLines(const std::string& text, const std::string& line)
