@@ -360,16 +360,6 @@ struct Session
 
 // The message screen an exchange with the server may end on waits for Enter. One is queued before
 // every exchange; what is left of it afterwards is drained, so it cannot close the next one early.
-void pushEnter()
-{
-    SDL_Event event = {};
-    event.type = SDL_KEYDOWN;
-    event.key.type = SDL_KEYDOWN;
-    event.key.state = SDL_PRESSED;
-    event.key.keysym.sym = SDLK_RETURN;
-    SDL_PushEvent(&event);
-}
-
 void drainKeys()
 {
     Core::getDevice()->processEvents();
@@ -472,7 +462,7 @@ bool readSound(Session&, const std::string& bytes, size_t index)
 bool readTable(Session& session, const std::string& bytes, size_t)
 {
     session.server.answer(bytes);
-    pushEnter();
+    session.harness.press(SDLK_RETURN);
     Highscore* highscore = session.game->getHighscore();
     highscore->start();
     drainKeys();
@@ -483,7 +473,7 @@ bool readTable(Session& session, const std::string& bytes, size_t)
 bool readPlace(Session& session, const std::string& bytes, size_t)
 {
     session.server.answer(bytes);
-    pushEnter();
+    session.harness.press(SDLK_RETURN);
     session.game->getHighscore()->submit();
     drainKeys();
     return true;
