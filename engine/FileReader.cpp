@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 FileReader::FileReader(const std::string& path, Mode mode, size_t limit)
-    : filePath(path), mode(mode), fd(-1), limit(limit), consumed(0), readFailed(false), ended(false),
-      position(0), length(0)
+    : filePath(path), mode(mode), fd(-1), limit(limit), consumed(0), readFailed(false), pastLimit(false),
+      ended(false), position(0), length(0)
 {
     // Non-blocking only for the open itself: a FIFO without a writer must not hang the game.
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -51,6 +51,11 @@ bool FileReader::isOpen() const
 bool FileReader::failed() const
 {
     return readFailed || fd < 0;
+}
+
+bool FileReader::overLimit() const
+{
+    return pastLimit;
 }
 
 bool FileReader::atEnd()
@@ -101,9 +106,14 @@ bool FileReader::fill(size_t wanted)
             {
                 ended = true;
             }
+            else if (got < 0)
+            {
+                fail(std::strerror(errno));
+            }
             else
             {
-                fail(got < 0 ? std::strerror(errno) : "longer than " + std::to_string(limit) + " bytes");
+                fail("longer than " + std::to_string(limit) + " bytes");
+                pastLimit = true;
             }
             continue;
         }

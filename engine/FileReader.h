@@ -33,6 +33,9 @@ class FileReader
     bool isOpen() const;
     // True once a read has failed (the data read before the failure stays delivered).
     bool failed() const;
+    // True when that failure is the file going on past the limit: what was delivered is the
+    // file's beginning, and a reader may keep it.
+    bool overLimit() const;
     // True after the last byte has been delivered, or after a failure.
     bool atEnd();
     // Why the file could not be opened or read; "" while all is well.
@@ -72,6 +75,7 @@ class FileReader
     size_t limit;
     size_t consumed; // bytes taken from the file so far
     bool readFailed;
+    bool pastLimit;
     bool ended;
     std::string why;
     char buffer[64 * 1024];

@@ -61,7 +61,16 @@ void Credits::readLines()
     }
     // A missing file is the normal case without credits; one that is there but cannot be read is
     // worth a line, and gives no credits either.
-    if (file.failed() && access("credits.txt", F_OK) == 0)
+    if (file.overLimit())
+    {
+        // Far longer than any credits: keep the whole lines read so far.
+        if (!lines.empty())
+        {
+            lines.pop_back();
+        }
+        Core::log("Credits: credits.txt is " + file.error() + ", the rest is not read");
+    }
+    else if (file.failed() && access("credits.txt", F_OK) == 0)
     {
         Core::log("Credits: can't read credits.txt: " + file.error());
         lines.clear();

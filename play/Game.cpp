@@ -87,11 +87,15 @@ void Game::readLevelList()
     Core::log("Game: load level filenames");
     hashManager->check("levels.ini");
 
-    // A list of level paths: a megabyte holds thousands.
+    // A list of level paths: a megabyte holds tens of thousands.
     FileReader file("levels.ini", FileReader::text, 1024 * 1024);
     std::string word;
     for (int c = file.get();; c = file.get())
     {
+        if (c < 0 && file.overLimit())
+        {
+            break; // the word cut at the limit is no path
+        }
         if (c >= 0 && !std::isspace(c))
         {
             word.push_back(static_cast<char>(c));
@@ -108,7 +112,13 @@ void Game::readLevelList()
             break; // the end, or a read error
         }
     }
-    if (file.failed())
+    if (file.overLimit())
+    {
+        // No real list comes near the limit: keep the levels read so far and play on.
+        Core::log("Game: levels.ini is " + file.error() + ", the levels after the first " +
+                  std::to_string(levelFiles.size()) + " are not read");
+    }
+    else if (file.failed())
     {
         // A file that is there but cannot be read says why; a missing one only stops the start.
         if (access("levels.ini", F_OK) == 0)
