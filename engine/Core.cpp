@@ -12,7 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <iostream>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +26,9 @@ Device* Core::device = nullptr;
 Game* Core::game = nullptr;
 AudioDriver* Core::audioDriver = nullptr;
 std::string Core::appDataDir;
+int Core::lockFd = -1;
+std::string Core::lockedFolder;
+const char* const Core::lockFileName = "quarrow.lock";
 
 Config* Core::getConfig()
 {
@@ -66,6 +72,50 @@ static void ensureFolder(const std::string& path)
     mkdir(path.c_str(), 0700);
 }
 
+// The same folder however it was spelled: no doubled separators, none at the end.
+static std::string withoutExtraSlashes(const std::string& path)
+{
+    std::string clean;
+    for (const char c : path)
+    {
+        if (c != '/' || clean.empty() || clean.back() != '/')
+        {
+            clean.push_back(c);
+        }
+    }
+    while (clean.size() > 1 && clean.back() == '/')
+    {
+        clean.pop_back();
+    }
+    return clean;
+}
+
+std::string Core::getDataHome()
+{
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg != nullptr && xdg[0] != '\0')
+    {
+        return withoutExtraSlashes(xdg);
+    }
+    std::string home;
+    const char* variable = std::getenv("HOME");
+    if (variable != nullptr && variable[0] != '\0')
+    {
+        home = variable;
+    }
+    else if (const passwd* account = getpwuid(getuid()); account != nullptr && account->pw_dir != nullptr)
+    {
+        // A service or a stripped environment: the account still has its home.
+        home = account->pw_dir;
+    }
+    if (home.empty())
+    {
+        return "";
+    }
+    home = withoutExtraSlashes(home);
+    return (home == "/" ? "" : home) + "/.local/share";
+}
+
 std::string Core::getAppDataDir()
 {
     if (!appDataDir.empty())
@@ -73,22 +123,7 @@ std::string Core::getAppDataDir()
         return appDataDir;
     }
 
-    // The per-user data home: $XDG_DATA_HOME, else ~/.local/share.
-    std::string base;
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg != nullptr && xdg[0] != '\0')
-    {
-        base = xdg;
-    }
-    else
-    {
-        const char* home = std::getenv("HOME");
-        if (home != nullptr && home[0] != '\0')
-        {
-            base = std::string(home) + "/.local/share";
-        }
-    }
-
+    const std::string base = getDataHome();
     std::string folder;
     if (base.empty())
     {
@@ -97,12 +132,59 @@ std::string Core::getAppDataDir()
     }
     else
     {
-        folder = base + "/vormel/Quarrow";
+        folder = (base == "/" ? "" : base) + "/vormel/Quarrow";
         ensureFolder(folder);
         folder += "/";
     }
     appDataDir = folder;
     return appDataDir;
+}
+
+bool Core::lockAppData(const std::string& folder, std::string& problem)
+{
+    if (lockFd >= 0 && lockedFolder == folder)
+    {
+        return true; // a start-up again in the same process
+    }
+    unlockAppData();
+    const std::string path = folder + lockFileName;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+    {
+        problem = "can't open " + path + " (" + std::strerror(errno) + ")";
+        return true;
+    }
+    int result;
+    do
+    {
+        result = flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0)
+    {
+        const int why = errno;
+        ::close(fd);
+        if (why == EWOULDBLOCK)
+        {
+            return false;
+        }
+        // A file system without locks: play on as before.
+        problem = "can't lock " + path + " (" + std::strerror(why) + ")";
+        return true;
+    }
+    // The lock belongs to this open file and dies with the process: a crash leaves none behind.
+    lockFd = fd;
+    lockedFolder = folder;
+    return true;
+}
+
+void Core::unlockAppData()
+{
+    if (lockFd >= 0)
+    {
+        ::close(lockFd);
+    }
+    lockFd = -1;
+    lockedFolder.clear();
 }
 
 void Core::log(const std::string& message)
@@ -120,6 +202,14 @@ void Core::quit()
 int Core::init(const std::string& configFileName)
 {
     const std::string folder = getAppDataDir();
+    // Before anything in the folder is written, the log included: two games on one folder would
+    // each rewrite the players and hashes they read at their start.
+    std::string lockProblem;
+    if (!lockAppData(folder, lockProblem))
+    {
+        std::cerr << "Quarrow is already running with " << folder << ", close it first" << std::endl;
+        return -1;
+    }
     const std::string logPath = folder + "log.txt";
     errno = 0;
     logStream.open(logPath, std::ios::out | std::ios::trunc);
@@ -136,7 +226,12 @@ int Core::init(const std::string& configFileName)
     }
     if (folder == "./")
     {
-        log("Core: neither XDG_DATA_HOME nor HOME is set, keeping files in the working folder");
+        log("Core: neither XDG_DATA_HOME nor HOME is set and the account has no home folder, keeping "
+            "files in the working folder");
+    }
+    if (!lockProblem.empty())
+    {
+        log("Core: " + lockProblem + ", a second start of the game is not kept off this folder");
     }
     // Before anything in the folder is read: a save cut off by a crash is finished or dropped.
     FileTransaction::recover(folder);
@@ -256,6 +351,7 @@ void Core::shutdown()
     deleteSingleton(audioDriver);
     deleteSingleton(config);
     logStream.close();
+    unlockAppData();
     // A later start-up in the same process looks for its folder afresh.
     appDataDir.clear();
 }

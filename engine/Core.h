@@ -20,6 +20,12 @@ class Core
     static bool isRunning();
     // The per-user data folder, ending in a separator; built and created on the first call.
     static std::string getAppDataDir();
+    // The XDG data home the folder lies in, without a closing separator: $XDG_DATA_HOME, else the
+    // home folder's .local/share, the home taken from $HOME or else from the account's entry in
+    // the password database. "" when there is none. Looks only at the environment.
+    static std::string getDataHome();
+    // The lock file that keeps a second game off the data folder while this one runs.
+    static const char* const lockFileName;
 
     static void log(const std::string& message);
     static void quit();
@@ -40,4 +46,12 @@ class Core
     static Game* game;
     static AudioDriver* audioDriver;
     static std::string appDataDir;
+    // The locked lock file while this process holds the data folder, or -1.
+    static int lockFd;
+    static std::string lockedFolder;
+
+    // Takes the data folder for this process. False when another game holds it; otherwise true,
+    // with `problem` saying why no lock could be taken when that is so.
+    static bool lockAppData(const std::string& folder, std::string& problem);
+    static void unlockAppData();
 };

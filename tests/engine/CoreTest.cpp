@@ -3,7 +3,9 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace
@@ -40,17 +42,95 @@ TEST(Core, FallsBackToHomeThenToTheWorkingFolder)
     EXPECT_TRUE(isFolder(home + "/.local/share/vormel/Quarrow"));
 }
 
+struct DataHomeCase
+{
+    const char* name;
+    const char* xdg;  // nullptr: unset
+    const char* home; // nullptr: unset
+    std::string expected;
+};
+
+void PrintTo(const DataHomeCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+std::string accountHome()
+{
+    const passwd* account = getpwuid(getuid());
+    return account != nullptr ? account->pw_dir : "";
+}
+
+class CoreDataHome : public ::testing::TestWithParam<DataHomeCase>
+{
+};
+
+// One folder however its path is spelled, and a home even where the environment names none.
+TEST_P(CoreDataHome, NamesOneFolderWithoutExtraSlashes)
+{
+    const DataHomeCase& c = GetParam();
+    c.xdg != nullptr ? setenv("XDG_DATA_HOME", c.xdg, 1) : unsetenv("XDG_DATA_HOME");
+    c.home != nullptr ? setenv("HOME", c.home, 1) : unsetenv("HOME");
+    EXPECT_EQ(Core::getDataHome(), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Core, CoreDataHome,
+    ::testing::Values(DataHomeCase{"Xdg", "/data/home", "/h", "/data/home"},
+                      DataHomeCase{"XdgTrailingSlash", "/data/home/", "/h", "/data/home"},
+                      DataHomeCase{"XdgDoubledSlashes", "//data//home//", "/h", "/data/home"},
+                      DataHomeCase{"EmptyXdgUsesHome", "", "/h/", "/h/.local/share"},
+                      DataHomeCase{"RootHome", nullptr, "/", "/.local/share"},
+                      DataHomeCase{"NoHomeUsesTheAccount", nullptr, nullptr, accountHome() + "/.local/share"},
+                      DataHomeCase{"EmptyHomeUsesTheAccount", nullptr, "", accountHome() + "/.local/share"}),
+    [](const ::testing::TestParamInfo<DataHomeCase>& info) { return std::string(info.param.name); });
+
+TEST(Core, ATrailingSlashInTheDataHomeGivesTheSameFolder)
+{
+    const std::string expected = useFreshAppData();
+    const std::string home = expected.substr(0, expected.size() - std::string("/vormel/Quarrow/").size());
+    setenv("XDG_DATA_HOME", (home + "//").c_str(), 1);
+    EXPECT_EQ(Core::getAppDataDir(), expected);
+}
+
+// The working folder is the last resort: an account without an entry in the password database (a
+// bare container, a uid of a service) and no home in the environment.
 TEST(Core, UsesTheWorkingFolderWithoutAnyHome)
 {
+    if (getuid() != 0)
+    {
+        GTEST_SKIP() << "needs root to take a uid that has no account";
+    }
     const std::string work = makeTempDir("quarrow-work");
-    ASSERT_EQ(chdir(work.c_str()), 0);
-    unsetenv("XDG_DATA_HOME");
-    setenv("HOME", "", 1);
-    EXPECT_EQ(Core::getAppDataDir(), "./");
-    // Start-up fails later (no window in this test), but the log says where the files went.
-    Core::init("missing-folder/config.ini");
-    Core::shutdown();
-    EXPECT_NE(readFile(work + "/log.txt").find("working folder"), std::string::npos);
+    ASSERT_EQ(chmod(work.c_str(), 0777), 0);
+    const pid_t pid = fork();
+    if (pid == 0)
+    {
+        uid_t stranger = 54321;
+        while (getpwuid(stranger) != nullptr)
+        {
+            ++stranger;
+        }
+        if (chdir(work.c_str()) != 0 || setgid(stranger) != 0 || setuid(stranger) != 0)
+        {
+            _exit(2);
+        }
+        unsetenv("XDG_DATA_HOME");
+        unsetenv("HOME");
+        if (Core::getAppDataDir() != "./")
+        {
+            _exit(3);
+        }
+        // Start-up fails later (no window in this test), but the log says where the files went.
+        Core::init("missing-folder/config.ini");
+        Core::shutdown();
+        _exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_NE(readFile(work + "/log.txt").find("keeping files in the working folder"), std::string::npos);
 }
 
 TEST(Core, TakesAnyLengthOfPath)

@@ -5,7 +5,11 @@
 #include "TestEnv.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <map>
+#include <sys/wait.h>
+#include <unistd.h>
 
 TEST(ProfileRestart, ReachedLevelSurvivesARestart)
 {
@@ -43,4 +47,96 @@ TEST(ProfileRestart, ReachedLevelSurvivesARestart)
     const std::string log = second.logText();
     EXPECT_EQ(log.find("is corrupted"), std::string::npos) << log;
     EXPECT_EQ(log.find("not found in hashes.ini"), std::string::npos) << log;
+}
+
+namespace
+{
+
+struct Refusal
+{
+    int status = -1;
+    std::string stderrText;
+};
+
+// Starts the real game on the data home as a second double click would, and waits at most 60 s
+// for it to end by itself.
+Refusal startAgain(const std::string& work, const std::string& xdg)
+{
+    Refusal run;
+    const std::string errPath = makeTempDir("quarrow-second-stderr") + "/stderr.txt";
+    const pid_t pid = fork();
+    if (pid == 0)
+    {
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(err, 2);
+        if (chdir(work.c_str()) != 0)
+        {
+            _exit(120);
+        }
+        setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+        execl(QUARROW_BINARY, QUARROW_BINARY, static_cast<char*>(nullptr));
+        _exit(121);
+    }
+    for (int i = 0; i < 3000 && waitpid(pid, &run.status, WNOHANG) == 0; ++i)
+    {
+        usleep(20000);
+    }
+    if (waitpid(pid, &run.status, WNOHANG) == 0)
+    {
+        kill(pid, SIGKILL);
+        waitpid(pid, &run.status, 0);
+        ADD_FAILURE() << "the second game did not end";
+    }
+    run.stderrText = readFile(errPath);
+    return run;
+}
+
+} // namespace
+
+// Two games on one data folder would each rewrite the players and hashes they read at their start.
+// The second start is turned away before it writes anything; a game killed outright leaves no lock.
+TEST(ProfileRestart, ASecondStartIsRefusedAndLosesNothing)
+{
+    const std::string level = "5 3\ntileset1\nlevel1.ogg\n#####\n#p.x#\n#####\n0\n";
+    const std::string work =
+        makeWorkDir({{"levels.ini", "levels/tutorial/one.txt\n"}, {"levels/tutorial/one.txt", level}});
+    const std::string xdg = makeTempDir("quarrow-twice-xdg");
+    const std::string appData = xdg + "/vormel/Quarrow/";
+    const char* const files[] = {"log.txt", "config.ini", "users.ini", "hashes.ini", "user_ann.ini"};
+    std::map<std::string, std::string> before;
+    {
+        GameSession first(work, xdg);
+        ASSERT_TRUE(first.start()) << first.logText();
+        first.keys("Return a n n Return"); // new game "ann": the profile is saved
+        ASSERT_TRUE(first.logHas("Menu: event [start_name, enter]")) << first.logText();
+        for (int i = 0; i < 500 && readFile(appData + "users.ini") != "ann\n"; ++i)
+        {
+            usleep(20000);
+        }
+        ASSERT_EQ(readFile(appData + "users.ini"), "ann\n");
+        for (const char* name : files)
+        {
+            before[name] = readFile(appData + name);
+        }
+
+        const Refusal second = startAgain(work, xdg);
+        ASSERT_TRUE(WIFEXITED(second.status)) << second.status;
+        EXPECT_EQ(WEXITSTATUS(second.status), 255);
+        EXPECT_EQ(second.stderrText, "Quarrow is already running with " + appData + ", close it first\n");
+        for (const char* name : files)
+        {
+            EXPECT_EQ(readFile(appData + name), before[name]) << name;
+        }
+        EXPECT_FALSE(first.ended()) << "the running game goes on";
+        first.terminate(SIGKILL);
+    }
+
+    GameSession third(work, xdg);
+    ASSERT_TRUE(third.start()) << third.logText();
+    third.keys("Down"); // "load game"
+    ASSERT_TRUE(third.logHas("Menu: event [main, step]")) << third.logText();
+    third.keys("Return Return"); // "ann": her reached level
+    EXPECT_TRUE(third.logHas("Level: levels/tutorial/one.txt loaded", 2)) << third.logText();
+    EXPECT_EQ(third.terminate(SIGTERM), 0) << third.logText();
+    EXPECT_EQ(third.logText().find("not found in hashes.ini"), std::string::npos) << third.logText();
 }
