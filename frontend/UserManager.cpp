@@ -85,9 +85,10 @@ void UserManager::stage(FileTransaction& save, const std::string& path, const st
 
 void UserManager::commit(FileTransaction& save, const std::string& path)
 {
-    if (!Core::getGame()->getHashManager()->commitWithHashes(save, {path}))
+    std::string error;
+    if (!Core::getGame()->getHashManager()->commitWithHashes(save, {path}, error))
     {
-        throw new Exception("UserManager: Can't save " + path + ": " + save.error());
+        throw new Exception("UserManager: Can't save " + path + ": " + error);
     }
 }
 

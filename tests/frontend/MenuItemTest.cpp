@@ -1,6 +1,7 @@
 // Paging, the name entry and the sliders, driven by real key events through the real menu.
 #include "AudioDriver.h"
 #include "Channel.h"
+#include "Crypt.h"
 #include "MenuItem_Input.h"
 #include "MenuItem_Slider.h"
 #include "MenuTestSupport.h"
@@ -259,7 +260,8 @@ TEST(MenuNameInput, ExistingNameAsksAndOverwriteStartsAgain)
     EXPECT_EQ(users->getScore(0), 0);
     EXPECT_EQ(users->getUserCount(), 1);
     EXPECT_EQ(countOf(readFile(h.appData() + "users.ini"), "bob"), 1);
-    EXPECT_NE(readFile(h.appData() + "hashes.ini").find(profile), std::string::npos);
+    EXPECT_NE(readFile(h.appData() + "hashes.ini").find(Crypt::md5File(profile) + "\tuser_bob.ini\n"),
+              std::string::npos);
 }
 
 TEST(MenuSlider, ClampsAndSavesVolumes)

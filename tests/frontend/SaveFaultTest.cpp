@@ -284,8 +284,8 @@ Point prepare(const Sweep& sweep, const Case& c, const std::string& fault)
     mkdir((point.home + "/vormel").c_str(), 0755);
     mkdir(appData.c_str(), 0755);
     const std::string ann = appData + "user_ann.ini";
-    const std::string bob = appData + "user_bob.ini";
-    const std::string hashes = sweep.seed + sweep.hashes.at(annBefore) + "\t" + ann + "\n";
+    // Profiles are listed by their file names.
+    const std::string hashes = sweep.seed + sweep.hashes.at(annBefore) + "\tuser_ann.ini\n";
     writeFile(appData + "config.ini", playerConfig);
     writeFile(appData + "users.ini", "ann\n");
     writeFile(ann, annBefore);
@@ -298,14 +298,14 @@ Point prepare(const Sweep& sweep, const Case& c, const std::string& fault)
     switch (c.operation)
     {
     case Operation::createProfile:
-        table[ann] = sweep.hashes.at(annBefore);
-        table[bob] = sweep.hashes.at(bobNew);
+        table["user_ann.ini"] = sweep.hashes.at(annBefore);
+        table["user_bob.ini"] = sweep.hashes.at(bobNew);
         point.after.files["users.ini"] = "ann\nbob\n";
         point.after.files["user_bob.ini"] = bobNew;
         point.after.files["hashes.ini"] = tableText(table);
         break;
     case Operation::saveLevel:
-        table[ann] = sweep.hashes.at(annAfter);
+        table["user_ann.ini"] = sweep.hashes.at(annAfter);
         point.after.files["user_ann.ini"] = annAfter;
         point.after.files["hashes.ini"] = tableText(table);
         break;

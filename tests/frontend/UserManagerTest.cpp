@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,9 +40,10 @@ UserManager* profiles()
     return Core::getGame()->getUserManager();
 }
 
-std::string hashesLineOf(const std::string& path)
+// A profile's line in "hashes.ini": the profile is listed by its file name.
+std::string hashesLineOf(const std::string& folder, const std::string& name)
 {
-    return Crypt::md5File(path) + "\t" + path + "\n";
+    return Crypt::md5File(folder + name) + "\t" + name + "\n";
 }
 
 } // namespace
@@ -76,7 +80,9 @@ TEST(UserManager, NamesAreWordsOfUsersIniAndNewOnesAreAppended)
     EXPECT_EQ(readFile(harness.appData() + "users.ini"), "Ann\nBob\nCid\nDan\n");
     const std::string profile = harness.appData() + "user_Dan.ini";
     EXPECT_EQ(readFile(profile), "0\n0\n0\n0\n");
-    EXPECT_NE(readFile(harness.appData() + "hashes.ini").find(hashesLineOf(profile)), std::string::npos);
+    EXPECT_NE(
+        readFile(harness.appData() + "hashes.ini").find(hashesLineOf(harness.appData(), "user_Dan.ini")),
+        std::string::npos);
     EXPECT_EQ(users.getUserName(), "");
 
     users.loadUser("Dan");
@@ -386,3 +392,216 @@ TEST(UserManager, DamagedProfilesWithMatchingHashesReadWhatTheyCan)
     EXPECT_EQ(users->getScore(3), 0); // outside the list
     EXPECT_EQ(users->getScore(-1), 0);
 }
+
+namespace
+{
+
+// A data home whose "vormel/Quarrow/" folder path is 4000 characters long, made of folders of
+// 200 characters: every file the game keeps there still has a path within PATH_MAX.
+std::string deepDataHome()
+{
+    const size_t folderLength = 4000;
+    const size_t suffix = std::string("/vormel/Quarrow/").size();
+    std::string home = makeTempDir("quarrow-deep");
+    while (home.size() + suffix < folderLength)
+    {
+        const size_t room = folderLength - suffix - home.size() - 1;
+        home += "/" + std::string(std::min<size_t>(room, 199), 'd');
+        EXPECT_EQ(mkdir(home.c_str(), 0755), 0) << home.size();
+    }
+    return home;
+}
+
+// Every line of a table file is one the game's reader takes.
+void expectLinesFitTheReader(const std::string& table)
+{
+    for (size_t start = 0, end = 0; start < table.size(); start = end + 1)
+    {
+        end = table.find('\n', start);
+        EXPECT_LE((end == std::string::npos ? table.size() : end) - start, 399u);
+    }
+}
+
+struct FolderSpelling
+{
+    const char* name;
+    std::string (*saved)();                          // the data home the profile is saved under
+    std::string (*reached)(const std::string& home); // the same folder, as the next start reaches it
+};
+
+void PrintTo(const FolderSpelling& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ProfileFolder : public ::testing::TestWithParam<FolderSpelling>
+{
+};
+
+} // namespace
+
+// A profile saved in one data folder loads however the next start reaches that folder, and a hand
+// edit is caught there just the same.
+TEST_P(ProfileFolder, ProfileLoadsHoweverItsFolderIsReached)
+{
+    const FolderSpelling& c = GetParam();
+    const std::string work = workDirWithLevels(3);
+    const std::string home = c.saved();
+    {
+        Harness first(work, {}, home);
+        ASSERT_EQ(first.initResult(), 0) << first.logText();
+        UserManager* users = profiles();
+        users->createUser("kim");
+        users->loadUser("kim");
+        users->setScore(1, 40);
+        users->setReachedLevel(2);
+        users->saveUser();
+        ASSERT_TRUE(Core::isRunning()) << first.logText();
+    }
+
+    Harness next(work, {}, c.reached(home));
+    ASSERT_EQ(next.initResult(), 0) << next.logText();
+    UserManager* users = profiles();
+    users->loadUser("kim");
+    EXPECT_TRUE(Core::isRunning()) << next.logText();
+    EXPECT_EQ(users->getUserName(), "kim");
+    EXPECT_EQ(users->getReachedLevel(), 2);
+    EXPECT_EQ(users->getScore(1), 40);
+    expectLinesFitTheReader(readFile(next.appData() + "hashes.ini"));
+
+    writeFile(next.appData() + "user_kim.ini", "2\n0\n999\n0\n");
+    const size_t before = next.logText().size();
+    users->loadUser("kim");
+    EXPECT_NE(next.logText().find("user_kim.ini is corrupted\nCore: quit signal\n", before),
+              std::string::npos)
+        << next.logText().substr(before);
+    EXPECT_FALSE(Core::isRunning());
+    EXPECT_EQ(users->getScore(1), 40);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UserManager, ProfileFolder,
+    ::testing::Values(FolderSpelling{"TrailingSlash", [] { return makeTempDir("quarrow-xdg"); },
+                                     [](const std::string& home) { return home + "/"; }},
+                      FolderSpelling{"SymbolicLink", [] { return makeTempDir("quarrow-xdg"); },
+                                     [](const std::string& home)
+                                     {
+                                         const std::string link = makeTempDir("quarrow-link") + "/data";
+                                         EXPECT_EQ(symlink(home.c_str(), link.c_str()), 0);
+                                         return link;
+                                     }},
+                      FolderSpelling{"CopiedElsewhere", [] { return makeTempDir("quarrow-xdg"); },
+                                     [](const std::string& home)
+                                     {
+                                         const std::string copy = makeTempDir("quarrow-copy") + "/restored";
+                                         std::filesystem::copy(home, copy,
+                                                               std::filesystem::copy_options::recursive);
+                                         return copy;
+                                     }},
+                      FolderSpelling{"DeepPath", deepDataHome, [](const std::string& home) { return home; }}),
+    [](const ::testing::TestParamInfo<FolderSpelling>& info) { return std::string(info.param.name); });
+
+namespace
+{
+
+// "hashes.ini" as older versions wrote it: the working folder's table with each profile listed by
+// its full path, every line in byte-wise order of the keys.
+std::string oldTable(const std::string& seed, const std::map<std::string, std::string>& profiles)
+{
+    std::map<std::string, std::string> table;
+    for (size_t start = 0, end = 0; (end = seed.find('\n', start)) != std::string::npos; start = end + 1)
+    {
+        const std::string line = seed.substr(start, end - start);
+        table[line.substr(line.find('\t') + 1)] = line.substr(0, line.find('\t'));
+    }
+    table.insert(profiles.begin(), profiles.end());
+    std::string text;
+    for (const auto& entry : table)
+    {
+        text += entry.second + "\t" + entry.first + "\n";
+    }
+    return text;
+}
+
+std::string hashOfText(const std::string& text)
+{
+    const std::string path = makeTempDir("quarrow-hash") + "/file";
+    writeFile(path, text);
+    return Crypt::md5File(path);
+}
+
+const char* const savedProfile = "2\n10\n40\n0\n";
+const char* const olderProfile = "1\n10\n0\n0\n";
+
+struct OldTable
+{
+    const char* name;
+    std::string (*home)();
+    // How the older version listed the profile: its hash under the folder's path, and under the
+    // same path with a trailing slash (after a player was locked out and made the profile again).
+    const char* hash;
+    const char* slashedHash; // nullptr: not listed so
+    bool corrupted;          // the profile was edited by hand since
+};
+
+void PrintTo(const OldTable& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ProfileOldTable : public ::testing::TestWithParam<OldTable>
+{
+};
+
+} // namespace
+
+// A table written by an older version, which listed a profile by its full path, still lets the
+// profile load; the next save lists it by its file name alone.
+TEST_P(ProfileOldTable, ProfileListedByItsFullPathStillLoads)
+{
+    const OldTable& c = GetParam();
+    const std::string work = workDirWithLevels(3);
+    const std::string seed = readFile(work + "/hashes.ini");
+    const std::string home = c.home();
+    std::map<std::string, std::string> listed = {{home + "/vormel/Quarrow/user_kim.ini", hashOfText(c.hash)}};
+    if (c.slashedHash != nullptr)
+    {
+        listed[home + "//vormel/Quarrow/user_kim.ini"] = hashOfText(c.slashedHash);
+    }
+    Harness harness(
+        work,
+        {{"users.ini", "kim\n"}, {"user_kim.ini", savedProfile}, {"hashes.ini", oldTable(seed, listed)}},
+        home);
+    ASSERT_EQ(harness.initResult(), 0) << harness.logText();
+    UserManager* users = profiles();
+    users->loadUser("kim");
+    if (c.corrupted)
+    {
+        EXPECT_NE(harness.logText().find("user_kim.ini is corrupted\nCore: quit signal\n"), std::string::npos)
+            << harness.logText();
+        EXPECT_FALSE(Core::isRunning());
+        EXPECT_EQ(users->getUserName(), "");
+        return;
+    }
+    ASSERT_TRUE(Core::isRunning()) << harness.logText();
+    EXPECT_EQ(users->getScore(1), 40);
+
+    users->setScore(2, 7);
+    users->saveUser();
+    // The levels' lines as they were, the profile's full paths gone.
+    EXPECT_EQ(readFile(harness.appData() + "hashes.ini"),
+              seed + hashesLineOf(harness.appData(), "user_kim.ini"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UserManager, ProfileOldTable,
+    ::testing::Values(
+        OldTable{"AsSaved", [] { return makeTempDir("quarrow-xdg"); }, savedProfile, nullptr, false},
+        // The older version wrote a line longer than its reader took.
+        OldTable{"DeepPath", deepDataHome, savedProfile, nullptr, false},
+        OldTable{"MadeAgainUnderASecondSpelling", [] { return makeTempDir("quarrow-xdg"); }, olderProfile,
+                 savedProfile, false},
+        OldTable{"EditedByHand", [] { return makeTempDir("quarrow-xdg"); }, olderProfile, nullptr, true},
+        OldTable{"EditedByHandUnderTwoSpellings", [] { return makeTempDir("quarrow-xdg"); }, olderProfile,
+                 "0\n0\n0\n0\n", true}),
+    [](const ::testing::TestParamInfo<OldTable>& info) { return std::string(info.param.name); });

@@ -157,13 +157,15 @@ TEST(HashManager, ReadsEachLineAsHashTabFileName)
     seed += hashOf("e.txt") + " e.txt\n";                                 // no tab: not an entry
     seed += hashOf("f.txt") + "\tf.txt\r\n";                              // CR LF line end
     seed += hashOf("a.txt") + "\tg.txt\n";                                // listed but missing
-    seed += std::string(500, 'Z') + "\n" + hashOf("h.txt") + "\th.txt\n"; // reading stops at a long line
+    seed += std::string(500, 'Z') + "\n" + hashOf("h.txt") + "\th.txt\n"; // a long line is skipped alone
     writeFile(dir + "/hashes.ini", seed);
     ASSERT_EQ(mkdir((dir + "/k.txt").c_str(), 0755), 0);
 
     Harness harness(dir);
     ASSERT_EQ(harness.initResult(), 0);
-    EXPECT_NE(harness.logText().find("HashManager: line longer than 399 characters"), std::string::npos);
+    EXPECT_NE(harness.logText().find("HashManager: a line longer than 399 characters in " +
+                                     harness.appData() + "hashes.ini skipped\n"),
+              std::string::npos);
     HashManager checker;
     const struct
     {
@@ -172,7 +174,7 @@ TEST(HashManager, ReadsEachLineAsHashTabFileName)
     } cases[] = {
         {"levels.ini", nullptr},   {"a.txt", nullptr},        {"b.txt", "is corrupted"},
         {"c.txt", "is corrupted"}, {"d.txt", "is corrupted"}, {"e.txt", "not found in hashes.ini"},
-        {"f.txt", nullptr},        {"g.txt", "is corrupted"}, {"h.txt", "not found in hashes.ini"},
+        {"f.txt", nullptr},        {"g.txt", "is corrupted"}, {"h.txt", nullptr},
         {"k.txt", "is corrupted"},
     };
     for (const auto& c : cases)
@@ -194,26 +196,42 @@ TEST(HashManager, ReadsEachLineAsHashTabFileName)
 }
 
 // The length test sees the line as it was read: a NUL early in a long line does not make it short.
-TEST(HashManager, LongLineWithANulStillEndsTheReading)
+// Each long line is skipped in step with the lines, so nothing after it is lost from the table and
+// from its next rewrite.
+TEST(HashManager, LongLinesAreSkippedAndTheRestIsRead)
 {
     std::map<std::string, std::string> files = twoLevels();
     files["a.txt"] = "a\n";
     files["h.txt"] = "h\n";
+    files["m.txt"] = "m\n";
     const std::string dir = makeWorkDir(files);
     const auto hashOf = [&](const std::string& name) { return Crypt::md5File(dir + "/" + name); };
     std::string seed = readFile(dir + "/hashes.ini");
     seed += hashOf("a.txt") + "\ta.txt" + std::string(1, '\0') + std::string(450, 'Z') + "\n";
+    seed += hashOf("h.txt") + "\t" + std::string(5000, 'h') + "\n";
     seed += hashOf("h.txt") + "\th.txt\n";
     writeFile(dir + "/hashes.ini", seed);
 
     Harness harness(dir);
     ASSERT_EQ(harness.initResult(), 0);
-    EXPECT_NE(harness.logText().find("HashManager: line longer than 399 characters"), std::string::npos);
+    EXPECT_NE(harness.logText().find("HashManager: 2 lines longer than 399 characters in " +
+                                     harness.appData() + "hashes.ini skipped\n"),
+              std::string::npos)
+        << harness.logText();
     HashManager checker;
-    // Its first 399 characters, cut at the NUL, are still an entry; nothing after it is read.
-    EXPECT_TRUE(checker.check("a.txt"));
-    EXPECT_EQ(logAddedBy(harness, [&] { EXPECT_FALSE(checker.check("h.txt")); }),
-              "HashManager: h.txt not found in hashes.ini\nCore: quit signal\n\n");
+    EXPECT_EQ(logAddedBy(harness, [&] { EXPECT_FALSE(checker.check("a.txt")); }),
+              "HashManager: a.txt not found in hashes.ini\nCore: quit signal\n\n");
+    EXPECT_TRUE(checker.check("h.txt"));
+    EXPECT_TRUE(checker.check("levels/easy/two.txt"));
+
+    // What the rewrite keeps is every line that was read, and each fits the reader.
+    EXPECT_TRUE(checker.updateHash("m.txt"));
+    const std::string table = readFile(harness.appData() + "hashes.ini");
+    EXPECT_NE(table.find(hashOf("h.txt") + "\th.txt\n"), std::string::npos) << table;
+    EXPECT_NE(table.find(hashOf("levels/easy/two.txt") + "\tlevels/easy/two.txt\n"), std::string::npos)
+        << table;
+    EXPECT_EQ(table.find("ZZZ"), std::string::npos);
+    EXPECT_EQ(table.find("hhhh"), std::string::npos);
 }
 
 TEST(HashManager, UpdateRewritesTheWholeTableSortedByFileName)
@@ -262,4 +280,45 @@ TEST(HashManager, BinaryTableListsNothingUsable)
     EXPECT_EQ(harness.initResult(), 0);
     EXPECT_NE(harness.logText().find("HashManager: levels.ini is corrupted"), std::string::npos);
     EXPECT_FALSE(Core::isRunning());
+}
+
+// A profile is listed by its file name alone: a file of that name anywhere but in the application-
+// data folder is never checked against the profile's hash, and never listed under it. Nor is a
+// file whose line would be longer than the reader takes.
+TEST(HashManager, FilesTheTableCannotListAreRefused)
+{
+    const std::string contents = "0\n0\n0\n";
+    const std::string deep = std::string(200, 'd') + "/" + std::string(170, 'f');
+    std::map<std::string, std::string> files = twoLevels();
+    files["user_kim.ini"] = contents;
+    files[deep] = contents;
+    const std::string dir = makeWorkDir(files);
+    Harness harness(dir);
+    ASSERT_EQ(harness.initResult(), 0);
+    const std::string profile = harness.appData() + "user_kim.ini";
+    writeFile(profile, contents);
+    HashManager checker;
+    ASSERT_TRUE(checker.updateHash(profile));
+    ASSERT_TRUE(checker.check(profile));
+    const std::string table = readFile(harness.appData() + "hashes.ini");
+
+    const struct
+    {
+        std::string file;
+        std::string why;
+    } cases[] = {
+        {"user_kim.ini", "a profile's name outside " + harness.appData()},
+        {"./user_kim.ini", "a profile's name outside " + harness.appData()},
+        {dir + "/user_kim.ini", "a profile's name outside " + harness.appData()},
+        {deep, "longer than 366 characters"},
+    };
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ(logAddedBy(harness, [&] { EXPECT_FALSE(checker.check(c.file)); }),
+                  "HashManager: " + c.file + " not found in hashes.ini\nCore: quit signal\n\n");
+        EXPECT_EQ(logAddedBy(harness, [&] { EXPECT_FALSE(checker.updateHash(c.file)); }),
+                  "HashManager: Can't list " + c.file + " in hashes.ini: " + c.why + "\n");
+    }
+    EXPECT_EQ(readFile(harness.appData() + "hashes.ini"), table);
+    EXPECT_TRUE(checker.check(profile));
 }
