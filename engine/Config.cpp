@@ -40,7 +40,7 @@ Config::Config(const std::string& path) : path(path)
             defaults += line;
         }
         std::string error;
-        if (!FileWriter::replace(path, defaults, error))
+        if (!FileWriter::replace(path, defaults, error, FileWriter::Links::follow))
         {
             throw new Exception("Config: Can't open " + path + " to write");
         }
@@ -174,9 +174,10 @@ bool Config::save()
     {
         contents += entry.first + " = " + std::to_string(entry.second) + "\n";
     }
-    // Beside the old file and renamed over it: a full disk or a crash keeps the old settings.
+    // Beside the old file and renamed over it: a full disk or a crash keeps the old settings. A
+    // config.ini kept as a link is written where the link leads, and stays a link.
     std::string error;
-    if (!FileWriter::replace(path, contents, error))
+    if (!FileWriter::replace(path, contents, error, FileWriter::Links::follow))
     {
         Core::log("Config: Can't save " + error);
         return false;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 const char* const FileTransaction::journalName = "save.journal";
 
@@ -36,6 +37,47 @@ bool isPlainName(const std::string& name)
            name.find('\0') == std::string::npos;
 }
 
+// FileWriter::replace writes beside its target with this end, stage() with ".new".
+const char* const replacedEnd = ".tmp";
+
+// The game file that a left-over staged or temporary file belongs to, or "" for anyone else's.
+std::string stagedFileOf(const std::string& name)
+{
+    for (const char* end : {".new", replacedEnd})
+    {
+        if (endsWith(name, end))
+        {
+            const std::string target = name.substr(0, name.size() - std::strlen(end));
+            return FileTransaction::isGameFile(target) ? target : std::string();
+        }
+    }
+    return std::string();
+}
+
+// A left-over staged entry; a folder in its place blocks every later save of its file.
+void dropLeftover(const std::string& path)
+{
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0)
+    {
+        return;
+    }
+    const bool folder = S_ISDIR(info.st_mode);
+    if ((folder ? ::rmdir(path.c_str()) : ::unlink(path.c_str())) == 0)
+    {
+        Core::log("FileTransaction: dropped the unfinished " + path);
+    }
+    else if (folder && (errno == ENOTEMPTY || errno == EEXIST))
+    {
+        Core::log("FileTransaction: " + path +
+                  " is a folder that is not empty, it stays and blocks every save of its file");
+    }
+    else
+    {
+        Core::log("FileTransaction: can't drop the unfinished " + path + ": " + std::strerror(errno));
+    }
+}
+
 // The targets a journal names, or none when it is not a complete journal.
 std::vector<std::string> readJournal(const std::string& path)
 {
@@ -50,7 +92,7 @@ std::vector<std::string> readJournal(const std::string& path)
             complete = true;
             break;
         }
-        if (!isPlainName(line))
+        if (!isPlainName(line) || !FileTransaction::isGameFile(line))
         {
             break;
         }
@@ -101,10 +143,10 @@ bool FileTransaction::stage(const std::string& target, const std::string& conten
     }
     const std::string name =
         target.compare(0, folder.size(), folder) == 0 ? target.substr(folder.size()) : "";
-    if (!isPlainName(name))
+    if (!isPlainName(name) || !isGameFile(name))
     {
         broken = true;
-        why = target + ": not a file of " + folder;
+        why = target + ": not a file of the game in " + folder;
         return false;
     }
     if (!FileWriter::writeFlushed(stagedPath(target), contents, why))
@@ -192,7 +234,6 @@ void FileTransaction::recover(const std::string& folder)
         std::string ignored;
         FileWriter::flushFolder(folder, ignored);
         std::remove(journal.c_str());
-        std::remove((journal + ".tmp").c_str());
     }
 
     // What is left over now belongs to no save: a save cut off before its commit point.
@@ -205,7 +246,7 @@ void FileTransaction::recover(const std::string& folder)
     while (const dirent* entry = readdir(dir))
     {
         const std::string name = entry->d_name;
-        if (endsWith(name, ".new") || endsWith(name, ".tmp"))
+        if (!stagedFileOf(name).empty())
         {
             leftovers.push_back(name);
         }
@@ -213,9 +254,19 @@ void FileTransaction::recover(const std::string& folder)
     closedir(dir);
     for (const std::string& name : leftovers)
     {
-        if (std::remove((folder + name).c_str()) == 0)
-        {
-            Core::log("FileTransaction: dropped the unfinished " + folder + name);
-        }
+        dropLeftover(folder + name);
     }
+}
+
+bool FileTransaction::isGameFile(const std::string& name)
+{
+    if (name == "config.ini" || name == "hashes.ini" || name == "users.ini" || name == journalName)
+    {
+        return true;
+    }
+    const std::string profileStart = "user_";
+    const std::string profileEnd = ".ini";
+    return name.size() > profileStart.size() + profileEnd.size() &&
+           name.compare(0, profileStart.size(), profileStart) == 0 && endsWith(name, profileEnd) &&
+           isPlainName(name);
 }

@@ -31,9 +31,15 @@ class FileTransaction
     bool commit();
     const std::string& error() const;
 
-    // Finishes or drops a save that a crash interrupted, and removes left-over temporary files.
-    // Runs before anything in the folder is read. Logs what it did.
+    // Finishes or drops a save that a crash interrupted, and removes the game's own left-over
+    // temporary files (isGameFile names with ".new" or ".tmp"), never anyone else's. Runs before
+    // anything in the folder is read. Logs what it did, and what it could not remove and why.
     static void recover(const std::string& folder);
+
+    // The files the game itself writes in its data folder, through FileWriter::replace or a
+    // transaction: "config.ini", "hashes.ini", "users.ini", "user_<name>.ini" and the journal.
+    // Only these may be staged, named in a journal, or cleaned up at start-up.
+    static bool isGameFile(const std::string& name);
 
     // The journal's file name in the folder.
     static const char* const journalName;

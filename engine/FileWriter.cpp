@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -35,6 +36,35 @@ bool writeAll(int fd, const std::string& contents)
         done += static_cast<size_t>(wrote);
     }
     return true;
+}
+
+// The path a chain of symbolic links ends at; a relative link counts from its own folder. The
+// end need not exist. False, with the reason in error, for a loop or an unreadable link.
+bool resolveLinks(const std::string& path, std::string& end, std::string& error)
+{
+    // As many hops as the kernel itself follows.
+    const int maxHops = 40;
+    end = path;
+    for (int hop = 0; hop < maxHops; ++hop)
+    {
+        struct stat info;
+        if (::lstat(end.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        {
+            return true;
+        }
+        std::string target(static_cast<size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+        const ssize_t length = ::readlink(end.c_str(), &target[0], target.size());
+        if (length < 0 || static_cast<size_t>(length) >= target.size())
+        {
+            error = describe(end, "reading the link");
+            return false;
+        }
+        target.resize(static_cast<size_t>(length));
+        end = target[0] == '/' ? target : FileWriter::folderOf(end) + target;
+    }
+    errno = ELOOP;
+    error = describe(path, "following the links");
+    return false;
 }
 
 } // namespace
@@ -93,8 +123,15 @@ bool FileWriter::writeFlushed(const std::string& path, const std::string& conten
     return true;
 }
 
-bool FileWriter::replace(const std::string& path, const std::string& contents, std::string& error)
+bool FileWriter::replace(const std::string& given, const std::string& contents, std::string& error,
+                         Links links)
 {
+    std::string path = given;
+    if (links == Links::follow && !resolveLinks(given, path, error))
+    {
+        return false;
+    }
+    // Beside the file itself, so that the rename stays within one folder.
     const std::string temp = path + ".tmp";
     if (!writeFlushed(temp, contents, error))
     {

@@ -9,10 +9,22 @@
 class FileWriter
 {
   public:
+    // What replace does when path is a symbolic link.
+    enum class Links
+    {
+        // The link itself is replaced by a plain file: for files that also take part in a
+        // FileTransaction, whose renames always land in the data folder itself.
+        replace,
+        // The file the link chain ends at is replaced, and the link stays (a player's settings
+        // kept in a folder of their own). A dangling link gets its file created.
+        follow,
+    };
+
     // Writes contents to path + ".tmp", flushes it, renames it over path and flushes the folder.
     // False, with the reason in error ("<path>: <what failed>"), when any step failed; the old
     // file is then unchanged and the temporary file is gone.
-    static bool replace(const std::string& path, const std::string& contents, std::string& error);
+    static bool replace(const std::string& path, const std::string& contents, std::string& error,
+                        Links links = Links::replace);
 
     // The same without the rename: leaves the new bytes, flushed, at path itself (for a file that
     // is put in place later by a rename of its own). The file is removed again on failure.

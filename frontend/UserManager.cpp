@@ -79,6 +79,8 @@ void UserManager::stage(FileTransaction& save, const std::string& path, const st
 {
     if (!save.stage(path, contents))
     {
+        // The message names the file; the log line before it says what stood in the way.
+        Core::log("UserManager: " + save.error());
         throw new Exception("UserManager: Can't open " + path + " for write");
     }
 }

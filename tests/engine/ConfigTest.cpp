@@ -5,6 +5,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -175,5 +176,52 @@ TEST(Config, ASaveThatCannotBeWrittenWholeKeepsTheOldFile)
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 0) << limit;
         EXPECT_EQ(readFile(path), own) << limit;
+    }
+}
+
+// A config.ini kept as a link into a folder of the player's own: the settings saved at the end
+// land in the linked file, and the link stays.
+TEST(Config, ASaveThroughALinkWritesTheLinkedFileAndKeepsTheLink)
+{
+    struct Case
+    {
+        const char* name;
+        const char* link;   // config.ini's link text
+        const char* middle; // a second link at home/middle.ini, or null
+        bool targetThere;
+    };
+    for (const Case& c :
+         {Case{"absolute", nullptr, nullptr, true}, Case{"relative", "../home/settings.ini", nullptr, true},
+          Case{"a chain of two", "../home/middle.ini", "settings.ini", true},
+          Case{"dangling: the file is made", "../home/settings.ini", nullptr, false}})
+    {
+        SCOPED_TRACE(c.name);
+        const std::string root = makeTempDir("quarrow-config-link");
+        ASSERT_EQ(mkdir((root + "/data").c_str(), 0755), 0);
+        ASSERT_EQ(mkdir((root + "/home").c_str(), 0755), 0);
+        const std::string target = root + "/home/settings.ini";
+        const std::string link = c.link != nullptr ? c.link : target;
+        const std::string path = root + "/data/config.ini";
+        ASSERT_EQ(symlink(link.c_str(), path.c_str()), 0);
+        if (c.middle != nullptr)
+        {
+            ASSERT_EQ(symlink(c.middle, (root + "/home/middle.ini").c_str()), 0);
+        }
+        if (c.targetThere)
+        {
+            writeFile(target, "music_volume = 80\r\nsound_volume = 15\r\n");
+        }
+        {
+            Config config(path);
+            EXPECT_EQ(config.get("sound_volume", 0), c.targetThere ? 15 : 50);
+            config.set("sound_volume", 33);
+        }
+        char text[4096] = {};
+        ASSERT_EQ(readlink(path.c_str(), text, sizeof(text) - 1), static_cast<ssize_t>(link.size()));
+        EXPECT_EQ(std::string(text), link);
+        EXPECT_NE(readFile(target).find("sound_volume = 33\n"), std::string::npos) << readFile(target);
+        EXPECT_EQ(readFile(target).find("music_volume = 80\n") != std::string::npos, c.targetThere);
+        EXPECT_EQ(access((target + ".tmp").c_str(), F_OK), -1);
+        EXPECT_EQ(access((path + ".tmp").c_str(), F_OK), -1);
     }
 }

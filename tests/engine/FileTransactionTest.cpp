@@ -1,4 +1,5 @@
 #include "FileTransaction.h"
+#include "Core.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -16,12 +17,29 @@ bool exists(const std::string& path)
     return stat(path.c_str(), &info) == 0;
 }
 
+// Files of the player's and of a level maker's that end like the game's staged files (the data
+// folder is the working folder when neither HOME nor XDG_DATA_HOME is set).
+const char* const othersFiles[] = {"notes.tmp", "draft.new", "levels.ini.new", "levels.ini",
+                                   "users.ini.bak.new"};
+
+void writeOthersFiles(const std::string& folder)
+{
+    for (const char* name : othersFiles)
+        writeFile(folder + name, std::string("mine: ") + name);
+}
+
+void expectOthersFilesKept(const std::string& folder)
+{
+    for (const char* name : othersFiles)
+        EXPECT_EQ(readFile(folder + name), std::string("mine: ") + name) << name;
+}
+
 struct Folder
 {
     Folder() : path(makeTempDir("quarrow-transaction") + "/")
     {
-        writeFile(path + "a.ini", "old a\n");
-        writeFile(path + "b.ini", "old b\n");
+        writeFile(path + "user_a.ini", "old a\n");
+        writeFile(path + "user_b.ini", "old b\n");
     }
     std::string path;
 };
@@ -33,15 +51,15 @@ TEST(FileTransaction, CommitPutsEveryFileInPlaceAndLeavesNothingBeside)
     Folder folder;
     {
         FileTransaction save(folder.path);
-        ASSERT_TRUE(save.stage(folder.path + "a.ini", "new a\n"));
-        ASSERT_TRUE(save.stage(folder.path + "c.ini", "new c\n"));
-        EXPECT_EQ(readFile(folder.path + "a.ini"), "old a\n");
+        ASSERT_TRUE(save.stage(folder.path + "user_a.ini", "new a\n"));
+        ASSERT_TRUE(save.stage(folder.path + "user_c.ini", "new c\n"));
+        EXPECT_EQ(readFile(folder.path + "user_a.ini"), "old a\n");
         ASSERT_TRUE(save.commit()) << save.error();
     }
-    EXPECT_EQ(readFile(folder.path + "a.ini"), "new a\n");
-    EXPECT_EQ(readFile(folder.path + "b.ini"), "old b\n");
-    EXPECT_EQ(readFile(folder.path + "c.ini"), "new c\n");
-    EXPECT_FALSE(exists(folder.path + "a.ini.new"));
+    EXPECT_EQ(readFile(folder.path + "user_a.ini"), "new a\n");
+    EXPECT_EQ(readFile(folder.path + "user_b.ini"), "old b\n");
+    EXPECT_EQ(readFile(folder.path + "user_c.ini"), "new c\n");
+    EXPECT_FALSE(exists(folder.path + "user_a.ini.new"));
     EXPECT_FALSE(exists(folder.path + FileTransaction::journalName));
 }
 
@@ -50,14 +68,14 @@ TEST(FileTransaction, AnUncommittedSaveChangesNothing)
     Folder folder;
     {
         FileTransaction save(folder.path);
-        ASSERT_TRUE(save.stage(folder.path + "a.ini", "new a\n"));
+        ASSERT_TRUE(save.stage(folder.path + "user_a.ini", "new a\n"));
         // A file outside the folder spoils the save: nothing of it may land.
         EXPECT_FALSE(save.stage("/tmp/elsewhere.ini", "x"));
         EXPECT_FALSE(save.commit());
         EXPECT_NE(save.error().find("/tmp/elsewhere.ini"), std::string::npos);
     }
-    EXPECT_EQ(readFile(folder.path + "a.ini"), "old a\n");
-    EXPECT_FALSE(exists(folder.path + "a.ini.new"));
+    EXPECT_EQ(readFile(folder.path + "user_a.ini"), "old a\n");
+    EXPECT_FALSE(exists(folder.path + "user_a.ini.new"));
 }
 
 TEST(FileTransaction, RecoveryFinishesACommittedSaveAndDropsAnUnfinishedOne)
@@ -76,34 +94,45 @@ TEST(FileTransaction, RecoveryFinishesACommittedSaveAndDropsAnUnfinishedOne)
     {
         SCOPED_TRACE(c.name);
         Folder folder;
-        writeFile(folder.path + (c.aRenamed ? "a.ini" : "a.ini.new"), "new a\n");
-        writeFile(folder.path + "b.ini.new", "new b\n");
-        writeFile(folder.path + "save.journal.tmp", "a.ini\n");
+        writeFile(folder.path + (c.aRenamed ? "user_a.ini" : "user_a.ini.new"), "new a\n");
+        writeFile(folder.path + "user_b.ini.new", "new b\n");
+        writeFile(folder.path + "save.journal.tmp", "user_a.ini\n");
+        // The other files the game stages or writes beside their targets, cut off as well.
+        for (const char* left : {"config.ini.tmp", "hashes.ini.tmp", "hashes.ini.new", "users.ini.new"})
+            writeFile(folder.path + left, "half");
+        ASSERT_EQ(mkdir((folder.path + "user_c.ini.new").c_str(), 0755), 0);
+        writeOthersFiles(folder.path);
         if (c.journal)
         {
-            writeFile(folder.path + FileTransaction::journalName, "a.ini\nb.ini\nend\n");
+            writeFile(folder.path + FileTransaction::journalName, "user_a.ini\nuser_b.ini\nend\n");
         }
         FileTransaction::recover(folder.path);
-        EXPECT_EQ(readFile(folder.path + "a.ini"), c.a);
-        EXPECT_EQ(readFile(folder.path + "b.ini"), c.b);
-        for (const char* left : {"a.ini.new", "b.ini.new", "save.journal.tmp", FileTransaction::journalName})
+        EXPECT_EQ(readFile(folder.path + "user_a.ini"), c.a);
+        EXPECT_EQ(readFile(folder.path + "user_b.ini"), c.b);
+        for (const char* left :
+             {"user_a.ini.new", "user_b.ini.new", "save.journal.tmp", FileTransaction::journalName,
+              "config.ini.tmp", "hashes.ini.tmp", "hashes.ini.new", "users.ini.new", "user_c.ini.new"})
         {
             EXPECT_FALSE(exists(folder.path + left)) << left;
         }
+        expectOthersFilesKept(folder.path);
     }
 }
 
 TEST(FileTransaction, AJournalCutShortOrNamingOtherFoldersIsNoCommit)
 {
-    for (const char* journal : {"a.ini\n", "a.ini\nb.ini", "../a.ini\nend\n", "a.ini\n/etc/passwd\nend\n"})
+    for (const char* journal : {"user_a.ini\n", "user_a.ini\nuser_b.ini", "../user_a.ini\nend\n",
+                                "user_a.ini\n/etc/passwd\nend\n", "user_a.ini\nlevels.ini\nend\n"})
     {
         SCOPED_TRACE(journal);
         Folder folder;
-        writeFile(folder.path + "a.ini.new", "new a\n");
+        writeFile(folder.path + "user_a.ini.new", "new a\n");
+        writeOthersFiles(folder.path);
         writeFile(folder.path + FileTransaction::journalName, journal);
         FileTransaction::recover(folder.path);
-        EXPECT_EQ(readFile(folder.path + "a.ini"), "old a\n");
-        EXPECT_FALSE(exists(folder.path + "a.ini.new"));
+        EXPECT_EQ(readFile(folder.path + "user_a.ini"), "old a\n");
+        EXPECT_FALSE(exists(folder.path + "user_a.ini.new"));
+        expectOthersFilesKept(folder.path);
     }
 }
 
@@ -111,14 +140,39 @@ TEST(FileTransaction, ASaveLeftCommittedButUnfinishedIsFinishedBeforeTheNextOne)
 {
     Folder folder;
     // What a commit whose rename of a.ini failed leaves behind.
-    writeFile(folder.path + "a.ini.new", "new a\n");
-    writeFile(folder.path + FileTransaction::journalName, "a.ini\nend\n");
+    writeFile(folder.path + "user_a.ini.new", "new a\n");
+    writeFile(folder.path + FileTransaction::journalName, "user_a.ini\nend\n");
     {
         FileTransaction save(folder.path);
-        ASSERT_TRUE(save.stage(folder.path + "b.ini", "new b\n"));
+        ASSERT_TRUE(save.stage(folder.path + "user_b.ini", "new b\n"));
         ASSERT_TRUE(save.commit()) << save.error();
     }
-    EXPECT_EQ(readFile(folder.path + "a.ini"), "new a\n");
-    EXPECT_EQ(readFile(folder.path + "b.ini"), "new b\n");
+    EXPECT_EQ(readFile(folder.path + "user_a.ini"), "new a\n");
+    EXPECT_EQ(readFile(folder.path + "user_b.ini"), "new b\n");
     EXPECT_FALSE(exists(folder.path + FileTransaction::journalName));
+}
+
+// A folder in the place of a staged file, with something in it: it is never emptied, the log says
+// why it stays, and the save it blocks names it.
+TEST(FileTransaction, AFolderThatIsNotEmptyInAStagedFilesPlaceIsNamedAndKept)
+{
+    const std::string appData = useFreshAppData();
+    ASSERT_EQ(Core::getAppDataDir(), appData); // made here
+    writeFile(appData + "users.ini", "ann\n");
+    ASSERT_EQ(mkdir((appData + "users.ini.new").c_str(), 0755), 0);
+    writeFile(appData + "users.ini.new/mine.txt", "mine");
+    Core::init("no-such-folder/config.ini"); // recovers, then fails at the settings
+    FileTransaction save(appData);
+    EXPECT_FALSE(save.stage(appData + "users.ini", "ann\nbob\n"));
+    EXPECT_EQ(save.error(), appData + "users.ini.new: open failed (Is a directory)");
+    Core::shutdown();
+    EXPECT_EQ(readFile(appData + "users.ini.new/mine.txt"), "mine");
+    EXPECT_EQ(readFile(appData + "users.ini"), "ann\n");
+    EXPECT_NE(
+        readFile(appData + "log.txt")
+            .find(
+                "FileTransaction: " + appData +
+                "users.ini.new is a folder that is not empty, it stays and blocks every save of its file\n"),
+        std::string::npos)
+        << readFile(appData + "log.txt");
 }

@@ -605,3 +605,30 @@ INSTANTIATE_TEST_SUITE_P(
         OldTable{"EditedByHandUnderTwoSpellings", [] { return makeTempDir("quarrow-xdg"); }, olderProfile,
                  "0\n0\n0\n0\n", true}),
     [](const ::testing::TestParamInfo<OldTable>& info) { return std::string(info.param.name); });
+
+// A start after a save was cut off: the game's own leftovers go, an empty folder in the place of
+// "users.ini.new" included, so the next profile saves; the player's files that merely end alike stay.
+TEST(UserManager, AStartDropsOnlyTheGamesLeftoversAndTheNextProfileSaves)
+{
+    const std::string dataHome = makeTempDir("quarrow-leftovers");
+    const std::string appData = dataHome + "/vormel/Quarrow/";
+    ASSERT_EQ(mkdir((dataHome + "/vormel").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(appData.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((appData + "users.ini.new").c_str(), 0755), 0);
+    writeFile(appData + "user_ann.ini.new", "0\n0\n0\n0\n");
+    writeFile(appData + "config.ini.tmp", "sound_volume = 1\n");
+    const char* const mine[] = {"notes.tmp", "draft.new", "levels.ini.new"};
+    for (const char* name : mine)
+        writeFile(appData + name, name);
+
+    Harness harness(workDirWithLevels(3), {}, dataHome);
+    ASSERT_EQ(harness.initResult(), 0);
+    for (const char* name : mine)
+        EXPECT_EQ(readFile(appData + name), name) << name;
+    for (const char* gone : {"users.ini.new", "user_ann.ini.new", "config.ini.tmp"})
+        EXPECT_EQ(access((appData + gone).c_str(), F_OK), -1) << gone;
+
+    profiles()->createUser("bob");
+    EXPECT_EQ(readFile(appData + "users.ini"), "bob\n");
+    EXPECT_EQ(readFile(appData + "user_bob.ini"), "0\n0\n0\n0\n");
+}
