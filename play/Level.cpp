@@ -48,12 +48,13 @@ const size_t textLineSize = 100;
 // The largest hand-made level is a few kilobytes: nothing past this is read, so an endless or
 // huge file costs bounded time and memory.
 const size_t levelFileLimit = 1024 * 1024;
-// A file may ask for any number of texts, lines and things; no more than a level could ever use
-// is read. The message box fits fewer than 20 lines of a text on the screen.
-const int maxTexts = 1024;
-const int maxTextLines = 64;
-// One thing per cell of the largest grid; a wider file's things beyond it count too.
-const size_t maxThings = 128 * 128;
+// Every text line a level file holds is kept, however its blocks are cut. Only a file of a
+// megabyte of nearly empty lines comes near this; past it the lines are still read, in step with
+// their blocks, but no longer kept, so memory stays bounded.
+const size_t maxTextLines = 256 * 1024;
+// Things off the grid of a very wide or tall file: one per cell of the largest grid. Things on
+// the grid are never more than its cells and are always kept.
+const size_t maxThingsOffGrid = 128 * 128;
 } // namespace
 
 // The level file read as a text-mode stream would deliver it, with the stream's good state: the
@@ -125,6 +126,7 @@ struct LevelFile
     std::string music;
     std::vector<Cell> cells; // the table characters in file order, the things up to their limit
     std::vector<Text> texts;
+    size_t textLinesDropped = 0; // read past the limit on kept text lines
 };
 
 namespace
@@ -218,6 +220,11 @@ void Level::loadFile(const std::string& file, LevelFile& read)
     readGrid(text, read);
     readMessages(text, read);
 
+    if (read.textLinesDropped > 0)
+    {
+        Core::log("Level: " + file + " has more than " + std::to_string(maxTextLines) + " lines of text, " +
+                  std::to_string(read.textLinesDropped) + " after them are not shown");
+    }
     if (!text.error().empty())
     {
         Core::log("Level: " + file + " is read only in part: " + text.error());
@@ -244,7 +251,8 @@ void Level::readGrid(LevelText& text, LevelFile& read)
             continue;
         }
         // A thing past the limit still takes its cell, so the cells after it stay in place.
-        if (!thing || thingCount++ < maxThings)
+        const bool onGrid = column < Tilemap::maxSize && row < Tilemap::maxSize;
+        if (!thing || onGrid || thingCount++ < maxThingsOffGrid)
         {
             read.cells.push_back(LevelFile::Cell{static_cast<char>(c), column, row});
         }
@@ -281,17 +289,27 @@ void Level::readMessages(LevelText& text, LevelFile& read)
     int x = 0;
     int y = 0;
     int lines = 0;
-    for (int block = 0; block < std::min(count, maxTexts) && text.isGood(); ++block)
+    // Each line read takes at least its line end from the file, so the file's size limit bounds
+    // these loops whatever the counts say.
+    for (int block = 0; block < count && text.isGood(); ++block)
     {
         text.getLine(line, textLineSize);
         std::sscanf(line.c_str(), "%d %d %d", &x, &y, &lines);
-        for (int i = 0; i < std::min(lines, maxTextLines) && text.isGood(); ++i)
+        for (int i = 0; i < lines && text.isGood(); ++i)
         {
             // Nothing read means the file ended; a cut overlong line is kept.
-            if (text.getLine(line, textLineSize))
+            if (!text.getLine(line, textLineSize))
+            {
+                continue;
+            }
+            if (read.texts.size() < maxTextLines)
             {
                 read.texts.push_back(
                     LevelFile::Text{static_cast<uint16_t>(x), static_cast<uint16_t>(y), line});
+            }
+            else
+            {
+                ++read.textLinesDropped;
             }
         }
     }

@@ -380,6 +380,49 @@ void writeSparse(const std::string& path, const std::string& bytes, off_t size)
     ASSERT_EQ(truncate(path.c_str(), size), 0);
 }
 
+// Texts of any length and any number each keep their own cell: a long text does not run into the
+// next block's header, and blocks past the thousandth are read too.
+TEST_F(LevelReader, CellTextsOfAnyLengthAndNumberEachKeepTheirCell)
+{
+    std::vector<std::string> longText;
+    std::string longFile = "3 3\nt\nm\n...\n...\n...\n3\n1 1 70\n";
+    for (int i = 0; i < 70; ++i)
+    {
+        longText.push_back("line " + std::to_string(i));
+        longFile += longText.back() + "\n";
+    }
+    longFile += "2 2 1\nTWO\n0 0 2\nZERO\nzero\n";
+
+    const int side = 40;
+    std::string manyFile = "40 40\nt\nm\n";
+    for (int row = 0; row < side; ++row)
+    {
+        manyFile += std::string(side, '.') + "\n";
+    }
+    manyFile += std::to_string(side * side) + "\n";
+    for (int i = 0; i < side * side; ++i)
+    {
+        manyFile += std::to_string(i % side) + " " + std::to_string(i / side) + " 2\ncell " +
+                    std::to_string(i) + "\nend\n";
+    }
+    open({{"levels/long.txt", longFile}, {"levels/many.txt", manyFile}});
+
+    ASSERT_EQ(load("levels/long.txt"), "");
+    const Tilemap* tilemap = level->getTilemap();
+    EXPECT_EQ(tilemap->getMessages(CellPos{1, 1}), longText);
+    EXPECT_EQ(tilemap->getMessages(CellPos{2, 2}), std::vector<std::string>{"TWO"});
+    EXPECT_EQ(tilemap->getMessages(CellPos{0, 0}), (std::vector<std::string>{"ZERO", "zero"}));
+
+    ASSERT_EQ(load("levels/many.txt"), "");
+    for (int i = 0; i < side * side; ++i)
+    {
+        const CellPos cell{static_cast<uint16_t>(i % side), static_cast<uint16_t>(i / side)};
+        ASSERT_EQ(tilemap->getMessages(cell), (std::vector<std::string>{"cell " + std::to_string(i), "end"}))
+            << "cell " << i;
+    }
+    EXPECT_EQ(harness->logText().find("lines of text"), std::string::npos);
+}
+
 TEST_F(LevelReader, BrokenHugeAndEndlessFilesLoadInBoundedTimeAndMemoryOrChangeNothing)
 {
     const std::string before = "4 2\nt\nm\n#bp#\n#r.#\n0\n";
@@ -413,12 +456,13 @@ TEST_F(LevelReader, BrokenHugeAndEndlessFilesLoadInBoundedTimeAndMemoryOrChangeN
         {"levels/texts.txt",
          [&](const std::string& f)
          { writeFile(f, valid + "2147483647\n0 0 2147483647\n" + std::string(2 * 1024 * 1024, '\n')); },
-         // Texts beyond what a level can show are not read: 1024 texts of 64 lines at most.
-         "", "#+#\n+.+\n#.#\n", 1, 1024 * 64},
-        // A megabyte of rocks: one thing per cell of the largest grid at most.
+         // A megabyte of empty lines: a quarter of a million are kept.
+         "", "#+#\n+.+\n#.#\n", 1, 256 * 1024},
+        // A megabyte of rocks in rows of 65535: every one on the grid (the first 128 of each of the
+        // 16 rows within the file's megabyte), and one per cell of the largest grid off it.
         {"levels/crowd.txt",
          [&](const std::string& f) { writeFile(f, "65535 65535\nt\nm\n" + std::string(1024 * 1024, 'r')); },
-         "", emptyGrid, 128 * 128, 0},
+         "", emptyGrid, 16 * 128 + 128 * 128, 0},
     };
     open({{"levels/before.txt", before}});
 
