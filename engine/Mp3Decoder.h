@@ -10,8 +10,8 @@
 class Mp3Decoder
 {
   public:
-    // Twelve minutes of 44.1 kHz stereo: more than any whole-file sound needs.
-    static const size_t defaultMaxPcmBytes = 128 * 1024 * 1024;
+    // Fifty minutes of 44.1 kHz stereo: room for any whole-file tune.
+    static const size_t defaultMaxPcmBytes = 512 * 1024 * 1024;
 
     // True when the bytes start like an MP3 file (an ID3v2 tag or an MPEG audio frame sync).
     static bool looksLikeMp3(const std::string& bytes);

@@ -194,20 +194,86 @@ SoundSystem::Result checkConversion(uint64_t frames, uint32_t format, uint32_t c
     return SoundSystem::OK;
 }
 
-// Walks the chunks as the mixer's WAV reader does: after "RIFF", the size and "WAVE" come any "fact"
-// and "LIST" chunks, then "fmt ", then whatever lies before "data", back to back without padding.
-// Every chunk it reads must lie whole inside the RIFF chunk, and the RIFF chunk inside the file.
+const uint32_t WAV_PCM = 1;
+const uint32_t WAV_MS_ADPCM = 2;
+const uint32_t WAV_IMA_ADPCM = 0x11;
+// The mixer's ADPCM decoders keep state for two channels and index fixed tables by bytes of each
+// block's header: a predictor below 7 (MS), a step index up to 88 (IMA).
+const uint32_t MAX_ADPCM_CHANNELS = 2;
+const uint32_t MS_ADPCM_COEFFICIENTS = 7;
+const uint32_t MS_ADPCM_PREDICTORS = 7;
+const uint32_t IMA_ADPCM_LAST_STEP = 88;
+
+// What the mixer's ADPCM decoder is about to do with one data chunk, or an error when it would
+// read or write past its buffers. `frames` is how many 16-bit frames it decodes.
+SoundSystem::Result checkAdpcm(const std::string& bytes, uint64_t fmt, uint64_t fmtLength, uint32_t encoding,
+                               uint32_t channels, uint32_t blockAlign, uint64_t data, uint64_t dataLength,
+                               uint64_t& frames)
+{
+    if (channels > MAX_ADPCM_CHANNELS || blockAlign == 0 || fmtLength < 20)
+    {
+        return channels > MAX_ADPCM_CHANNELS ? SoundSystem::ERR_FORMAT_OUT_OF_RANGE
+                                             : SoundSystem::ERR_BAD_FORMAT;
+    }
+    const uint32_t samplesPerBlock = littleEndian(bytes, fmt + 18, 2);
+    const uint64_t blocks = dataLength / blockAlign;
+    if (encoding == WAV_MS_ADPCM)
+    {
+        // Header per channel: predictor, delta and two samples (7 bytes), then two samples a byte.
+        if (fmtLength < 22 + 4 * MS_ADPCM_COEFFICIENTS ||
+            littleEndian(bytes, fmt + 20, 2) != MS_ADPCM_COEFFICIENTS || samplesPerBlock < 2 ||
+            (uint64_t(samplesPerBlock - 2) * channels) % 2 != 0 ||
+            blockAlign < 7 * channels + uint64_t(samplesPerBlock - 2) * channels / 2)
+        {
+            return SoundSystem::ERR_BAD_FORMAT;
+        }
+        for (uint64_t block = 0; block < blocks; ++block)
+        {
+            for (uint32_t c = 0; c < channels; ++c)
+            {
+                if (static_cast<unsigned char>(bytes[data + block * blockAlign + c]) >= MS_ADPCM_PREDICTORS)
+                {
+                    return SoundSystem::ERR_BAD_FORMAT;
+                }
+            }
+        }
+    }
+    else
+    {
+        // Header per channel: a sample, the step index and a spare byte; then eight samples in
+        // four bytes per channel at a time.
+        if (samplesPerBlock < 1 || (samplesPerBlock - 1) % 8 != 0 ||
+            blockAlign < 4 * channels + uint64_t(samplesPerBlock - 1) / 8 * 4 * channels)
+        {
+            return SoundSystem::ERR_BAD_FORMAT;
+        }
+        for (uint64_t block = 0; block < blocks; ++block)
+        {
+            for (uint32_t c = 0; c < channels; ++c)
+            {
+                if (static_cast<unsigned char>(bytes[data + block * blockAlign + 4 * c + 2]) >
+                    IMA_ADPCM_LAST_STEP)
+                {
+                    return SoundSystem::ERR_BAD_FORMAT;
+                }
+            }
+        }
+    }
+    frames = blocks * samplesPerBlock;
+    return SoundSystem::OK;
+}
+
+// Walks the chunks as the mixer's WAV reader does: after "RIFF", a size it does not look at and
+// "WAVE" come any "fact" and "LIST" chunks, then "fmt ", then whatever lies before "data", back to
+// back without padding. Every chunk it reads must lie whole inside the file; the RIFF size may say
+// anything (stream writers leave it at 0xFFFFFFFF).
 SoundSystem::Result checkWav(const std::string& bytes)
 {
     if (bytes.size() < 12 || !startsWith(bytes, "RIFF") || bytes.compare(8, 4, "WAVE") != 0)
     {
         return SoundSystem::ERR_BAD_FORMAT;
     }
-    const uint64_t end = 8 + uint64_t(littleEndian(bytes, 4, 4));
-    if (end > bytes.size())
-    {
-        return SoundSystem::ERR_BAD_FORMAT;
-    }
+    const uint64_t end = bytes.size();
     uint64_t at = 12;
     std::string id;
     uint64_t start = 0;
@@ -240,23 +306,22 @@ SoundSystem::Result checkWav(const std::string& bytes)
     {
         return SoundSystem::ERR_BAD_FORMAT;
     }
-    const uint32_t encoding = littleEndian(bytes, start, 2);
-    const uint32_t channels = littleEndian(bytes, start + 2, 2);
-    const uint32_t rate = littleEndian(bytes, start + 4, 4);
-    const uint32_t blockAlign = littleEndian(bytes, start + 12, 2);
-    const uint32_t bitsPerSample = littleEndian(bytes, start + 14, 2);
-    // Plain PCM only: the compressed kinds the reader knows are not worth their risk.
-    if (encoding != 1 || (bitsPerSample != 8 && bitsPerSample != 16))
+    const uint64_t fmt = start;
+    const uint64_t fmtLength = length;
+    const uint32_t encoding = littleEndian(bytes, fmt, 2);
+    const uint32_t channels = littleEndian(bytes, fmt + 2, 2);
+    const uint32_t rate = littleEndian(bytes, fmt + 4, 4);
+    const uint32_t blockAlign = littleEndian(bytes, fmt + 12, 2);
+    const uint32_t bitsPerSample = littleEndian(bytes, fmt + 14, 2);
+    const bool pcm = encoding == WAV_PCM && (bitsPerSample == 8 || bitsPerSample == 16);
+    const bool adpcm = (encoding == WAV_MS_ADPCM || encoding == WAV_IMA_ADPCM) && bitsPerSample == 4;
+    if (!pcm && !adpcm)
     {
         return SoundSystem::ERR_BAD_FORMAT;
     }
     if (!isSupportedFormat(channels, rate))
     {
         return SoundSystem::ERR_FORMAT_OUT_OF_RANGE;
-    }
-    if (blockAlign != channels * bitsPerSample / 8)
-    {
-        return SoundSystem::ERR_BAD_FORMAT;
     }
 
     do
@@ -266,11 +331,24 @@ SoundSystem::Result checkWav(const std::string& bytes)
             return SoundSystem::ERR_BAD_FORMAT;
         }
     } while (id != "data");
-    if (length < blockAlign)
+
+    uint64_t frames = 0;
+    if (pcm)
+    {
+        // The reader goes by the channels and the sample size, whatever the block size says.
+        frames = length / (uint64_t(channels) * bitsPerSample / 8);
+    }
+    else if (const SoundSystem::Result adpcmCheck =
+                 checkAdpcm(bytes, fmt, fmtLength, encoding, channels, blockAlign, start, length, frames);
+             adpcmCheck != SoundSystem::OK)
+    {
+        return adpcmCheck;
+    }
+    if (frames == 0)
     {
         return SoundSystem::ERR_BAD_FORMAT; // not one whole frame
     }
-    return checkConversion(length / blockAlign, bitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB, channels, rate);
+    return checkConversion(frames, bitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB, channels, rate);
 }
 
 // The mixer decodes Ogg Vorbis with libvorbisfile; the check asks the same library, so it sees the

@@ -64,14 +64,16 @@ class SoundSystem
     // Closes if still open and frees the system; the handle is gone afterwards.
     static Result release(SoundSystem* system);
 
-    // Sound files larger than this are not read.
-    static const size_t MAX_FILE_BYTES = 64 * 1024 * 1024;
+    // Sound files larger than this are not read: room for a 20-minute 48 kHz stereo tune as a
+    // 16-bit WAV (230 MB) and more.
+    static const size_t MAX_FILE_BYTES = 384 * 1024 * 1024;
 
-    // Whether bytes hold a sound the mixer can decode and convert safely: a PCM WAV (8 or 16 bits)
-    // whose header is whole and whose chunk sizes fit the file, an Ogg Vorbis stream, or an MP3,
-    // checked on the WAV our decoder makes of it. ERR_BAD_FORMAT for anything else or a header that
-    // is cut or lies; ERR_FORMAT_OUT_OF_RANGE for 0 or more than 8 channels, a rate outside
-    // 1000 to 384000 Hz, or a sound too long to be held converted in memory.
+    // Whether bytes hold a sound the mixer can decode and convert safely: a WAV of 8- or 16-bit
+    // PCM or of 4-bit MS or IMA ADPCM whose chunks lie whole in the file, an Ogg Vorbis stream, or
+    // an MP3, checked on the WAV our decoder makes of it. ERR_BAD_FORMAT for anything else or a
+    // header that is cut or lies; ERR_FORMAT_OUT_OF_RANGE for 0 or more than 8 channels (more
+    // than 2 for ADPCM), a rate outside 1000 to 384000 Hz, or a sound longer than 512 MiB once
+    // converted to the output format.
     static Result checkFormat(const std::string& bytes);
 
     // Text for a result code; "Unknown error." for a code this system does not define.

@@ -319,6 +319,34 @@ TEST_F(AudioDriverTest, WavOggAndMp3LoadWholeAndPlayOnSeveralChannelsAtOnce)
         countLines(log(), "AudioDriver: FMOD error! (9)The file is not a sound this system can decode."));
 }
 
+// WAV files as other tools write them, which the mixer decodes: ADPCM from sound editors, and RIFF
+// sizes that streaming writers leave open or get wrong. Each loads and plays.
+TEST_F(AudioDriverTest, WavFilesOfEveryKindTheMixerDecodesLoadAndPlay)
+{
+    start();
+    const std::string pcm = wavWithFormat(2, 44100);
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"sounds/ima-mono.wav", adpcmWav(0x11, 1, 22050, 40)},
+        {"sounds/ima-stereo.wav", adpcmWav(0x11, 2, 44100, 40, 88)},
+        {"sounds/ms-mono.wav", adpcmWav(2, 1, 22050, 40)},
+        {"sounds/ms-stereo.wav", adpcmWav(2, 2, 44100, 40, 6)},
+        {"sounds/riff-open.wav", withRiffSize(pcm, 0xFFFFFFFF)},
+        {"sounds/riff-file-size.wav", withRiffSize(pcm, static_cast<uint32_t>(pcm.size()))},
+        {"sounds/riff-short.wav", withRiffSize(pcm, 4)},
+        {"sounds/ima-riff-open.wav", withRiffSize(adpcmWav(0x11, 1, 8000, 4), 0xFFFFFFFF)},
+    };
+    for (const auto& file : files)
+    {
+        writeFile(file.first, file.second);
+        Sound* sound = driver->getSound(file.first);
+        ASSERT_TRUE(sound->isLoaded()) << file.first << "\n" << log();
+        Channel* channel = sound->play();
+        EXPECT_TRUE(channel->isPlaying()) << file.first;
+        channel->stop();
+    }
+    EXPECT_EQ(log().find("FMOD error"), std::string::npos) << log();
+}
+
 struct BadSoundCase
 {
     enum Kind
@@ -399,26 +427,48 @@ std::string wavWhoseDataSizeLies()
     return wav;
 }
 
+// An MS ADPCM WAV whose format chunk ends before the coefficient table the decoder reads.
+std::string msAdpcmWithoutCoefficients()
+{
+    std::string wav = adpcmWav(2, 1, 22050, 4);
+    wav.erase(12 + 8 + 20, 2 + 7 * 4);
+    wav.replace(16, 4, std::string("\x14\0\0\0", 4));
+    return wav;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Files, AudioDriverBadSoundTest,
-    ::testing::Values(BadSoundCase{"ZeroChannels", BadSoundCase::bytes, "sounds/bad.wav",
-                                   wavWithFormat(0, 44100), SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
-                      BadSoundCase{"RateZero", BadSoundCase::bytes, "sounds/bad.wav", wavWithFormat(1, 0),
-                                   SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
-                      BadSoundCase{"RateOne", BadSoundCase::bytes, "sounds/bad.wav", wavWithFormat(1, 1),
-                                   SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
-                      BadSoundCase{"Rate400000", BadSoundCase::bytes, "sounds/bad.wav",
-                                   wavWithFormat(2, 400000), SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
-                      BadSoundCase{"NineChannels", BadSoundCase::bytes, "sounds/bad.wav",
-                                   wavWithFormat(9, 44100), SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
-                      BadSoundCase{"CutHeader", BadSoundCase::bytes, "sounds/bad.wav",
-                                   wavWithFormat(1, 44100).substr(0, 24), SoundSystem::ERR_BAD_FORMAT},
-                      BadSoundCase{"DataSizeLies", BadSoundCase::bytes, "sounds/bad.wav",
-                                   wavWhoseDataSizeLies(), SoundSystem::ERR_BAD_FORMAT},
-                      BadSoundCase{"Folder", BadSoundCase::folder, "sounds/bad.wav", "",
-                                   SoundSystem::ERR_FILE_UNREADABLE},
-                      BadSoundCase{"OggAtOneHertz", BadSoundCase::oggAtOneHertz, "music/bad.ogg", "",
-                                   SoundSystem::ERR_FORMAT_OUT_OF_RANGE}),
+    ::testing::Values(
+        BadSoundCase{"ZeroChannels", BadSoundCase::bytes, "sounds/bad.wav", wavWithFormat(0, 44100),
+                     SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
+        BadSoundCase{"RateZero", BadSoundCase::bytes, "sounds/bad.wav", wavWithFormat(1, 0),
+                     SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
+        BadSoundCase{"RateOne", BadSoundCase::bytes, "sounds/bad.wav", wavWithFormat(1, 1),
+                     SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
+        BadSoundCase{"Rate400000", BadSoundCase::bytes, "sounds/bad.wav", wavWithFormat(2, 400000),
+                     SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
+        BadSoundCase{"NineChannels", BadSoundCase::bytes, "sounds/bad.wav", wavWithFormat(9, 44100),
+                     SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
+        BadSoundCase{"CutHeader", BadSoundCase::bytes, "sounds/bad.wav",
+                     wavWithFormat(1, 44100).substr(0, 24), SoundSystem::ERR_BAD_FORMAT},
+        BadSoundCase{"DataSizeLies", BadSoundCase::bytes, "sounds/bad.wav", wavWhoseDataSizeLies(),
+                     SoundSystem::ERR_BAD_FORMAT},
+        // ADPCM the mixer's decoders would read or write past their buffers for.
+        BadSoundCase{"AdpcmThreeChannels", BadSoundCase::bytes, "sounds/bad.wav", adpcmWav(2, 3, 22050, 4),
+                     SoundSystem::ERR_FORMAT_OUT_OF_RANGE},
+        BadSoundCase{"MsAdpcmPredictorSeven", BadSoundCase::bytes, "sounds/bad.wav",
+                     adpcmWav(2, 1, 22050, 4, 7), SoundSystem::ERR_BAD_FORMAT},
+        BadSoundCase{"MsAdpcmMoreSamplesThanTheBlockHolds", BadSoundCase::bytes, "sounds/bad.wav",
+                     adpcmWav(2, 1, 22050, 4, 0, 1000), SoundSystem::ERR_BAD_FORMAT},
+        BadSoundCase{"MsAdpcmWithoutCoefficients", BadSoundCase::bytes, "sounds/bad.wav",
+                     msAdpcmWithoutCoefficients(), SoundSystem::ERR_BAD_FORMAT},
+        BadSoundCase{"ImaAdpcmStepIndex89", BadSoundCase::bytes, "sounds/bad.wav",
+                     adpcmWav(0x11, 2, 22050, 4, 89), SoundSystem::ERR_BAD_FORMAT},
+        BadSoundCase{"ImaAdpcmSamplesNotInEights", BadSoundCase::bytes, "sounds/bad.wav",
+                     adpcmWav(0x11, 1, 22050, 4, 0, 500), SoundSystem::ERR_BAD_FORMAT},
+        BadSoundCase{"Folder", BadSoundCase::folder, "sounds/bad.wav", "", SoundSystem::ERR_FILE_UNREADABLE},
+        BadSoundCase{"OggAtOneHertz", BadSoundCase::oggAtOneHertz, "music/bad.ogg", "",
+                     SoundSystem::ERR_FORMAT_OUT_OF_RANGE}),
     [](const ::testing::TestParamInfo<BadSoundCase>& info) { return std::string(info.param.name); });
 
 TEST_F(AudioDriverTest, EveryGeneratedSoundAndMusicLoads)

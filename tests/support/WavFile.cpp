@@ -34,3 +34,58 @@ std::string pcmWav(uint32_t channels, uint32_t rate, const std::vector<int16_t>&
     }
     return wav;
 }
+
+std::string adpcmWav(uint32_t encoding, uint32_t channels, uint32_t rate, uint32_t blocks, uint8_t headerByte,
+                     uint32_t samplesPerBlock)
+{
+    const bool ms = encoding == 2;
+    const uint32_t blockAlign = 256 * channels;
+    if (samplesPerBlock == 0)
+    {
+        samplesPerBlock = ms ? (blockAlign - 7 * channels) * 2 / channels + 2
+                             : (blockAlign - 4 * channels) * 2 / channels + 1;
+    }
+    std::string fmt;
+    putLittleEndian(fmt, encoding, 2);
+    putLittleEndian(fmt, channels, 2);
+    putLittleEndian(fmt, rate, 4);
+    putLittleEndian(fmt, rate * blockAlign / samplesPerBlock, 4);
+    putLittleEndian(fmt, blockAlign, 2);
+    putLittleEndian(fmt, 4, 2);
+    putLittleEndian(fmt, ms ? 32 : 2, 2); // the extension's size
+    putLittleEndian(fmt, samplesPerBlock, 2);
+    if (ms)
+    {
+        const int16_t coefficients[7][2] = {{256, 0}, {512, -256}, {0, 0},     {192, 64},
+                                            {240, 0}, {460, -208}, {392, -232}};
+        putLittleEndian(fmt, 7, 2);
+        for (const auto& pair : coefficients)
+        {
+            putLittleEndian(fmt, static_cast<uint16_t>(pair[0]), 2);
+            putLittleEndian(fmt, static_cast<uint16_t>(pair[1]), 2);
+        }
+    }
+    std::string data(size_t(blocks) * blockAlign, '\0');
+    for (uint32_t block = 0; block < blocks; ++block)
+    {
+        for (uint32_t c = 0; c < channels; ++c)
+        {
+            data[size_t(block) * blockAlign + (ms ? c : 4 * c + 2)] = static_cast<char>(headerByte);
+        }
+    }
+    std::string wav = "RIFF";
+    putLittleEndian(wav, static_cast<uint32_t>(4 + 8 + fmt.size() + 8 + data.size()), 4);
+    wav += "WAVEfmt ";
+    putLittleEndian(wav, static_cast<uint32_t>(fmt.size()), 4);
+    wav += fmt;
+    wav += "data";
+    putLittleEndian(wav, static_cast<uint32_t>(data.size()), 4);
+    return wav + data;
+}
+
+std::string withRiffSize(std::string wav, uint32_t size)
+{
+    std::string field;
+    putLittleEndian(field, size, 4);
+    return wav.replace(4, 4, field);
+}
