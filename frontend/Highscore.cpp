@@ -32,13 +32,15 @@ const int KEY_ESCAPE = 27;
 const long CONNECT_TIMEOUT_MS = 10000;
 const long TOTAL_TIMEOUT_MS = 20000;
 
-// Far above any real table; a server that sends more is cut off, as if the connection broke.
-const size_t ANSWER_LIMIT = 64 * 1024;
-// Ten rows fit above the "ok" button and fourteen in the window: a thousand leaves any real table
-// whole and keeps junk from growing the list without end.
-const size_t ROW_LIMIT = 1000;
+// Only an endless or hostile answer comes near it: 100,000 rows of 13-character names, 11-character
+// scores and CR LF line ends are 2.7 MB. Every row takes at least its tab and line end, so the
+// rows of a cut-off answer are bounded too.
+const size_t ANSWER_LIMIT = 8 * 1024 * 1024;
 // Rows from here down lie below the window.
 const float WINDOW_BOTTOM = 768.0f;
+
+// Set when the answer reached ANSWER_LIMIT and the rest was refused.
+bool answerCut = false;
 
 enum ModalScreen
 {
@@ -139,13 +141,16 @@ void Highscore::clearEntries()
 size_t Highscore::writeCallback(char* data, size_t size, size_t count, void* /*user*/)
 {
     const size_t bytes = size * count;
-    // Taking less than offered makes the library end the transfer with an error.
-    if (bytes > ANSWER_LIMIT - response.size())
+    const size_t taken = std::min(bytes, ANSWER_LIMIT - response.size());
+    // Growing by doubling could reserve twice the limit for an answer that stops at it.
+    if (response.size() + taken > response.capacity())
     {
-        return 0;
+        response.reserve(std::min(ANSWER_LIMIT, std::max(response.size() + taken, 2 * response.capacity())));
     }
-    response.append(data, bytes);
-    return bytes;
+    response.append(data, taken);
+    // Taking less than offered makes the library end the transfer; what came so far stays.
+    answerCut = answerCut || taken < bytes;
+    return taken;
 }
 
 // clear() would keep the memory of the largest answer so far for the rest of the run.
@@ -176,8 +181,21 @@ bool Highscore::httpGet(const std::string& url)
                      totalMs < CONNECT_TIMEOUT_MS ? totalMs : CONNECT_TIMEOUT_MS);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, totalMs);
     releaseResponse();
+    answerCut = false;
     const CURLcode result = curl_easy_perform(curl);
     curl_easy_cleanup(curl);
+    if (result == CURLE_WRITE_ERROR && answerCut)
+    {
+        Core::log("Highscore: answer longer than " + std::to_string(ANSWER_LIMIT) +
+                  " bytes, the rest is not read");
+        // A line cut short is not read as a shorter row: the answer ends at its last whole line.
+        const size_t lastLineEnd = response.rfind('\n');
+        if (lastLineEnd != std::string::npos)
+        {
+            response.erase(lastLineEnd + 1);
+        }
+        return true;
+    }
     if (result != CURLE_OK)
     {
         releaseResponse();
@@ -215,7 +233,7 @@ void Highscore::start()
 void Highscore::readTable(const std::string& answer)
 {
     const int32_t count = readNumber(answer, 0, answer.size());
-    const size_t wanted = count > 0 ? std::min(static_cast<size_t>(count), ROW_LIMIT) : 0;
+    const size_t wanted = count > 0 ? static_cast<size_t>(count) : 0;
     size_t lineEnd = answer.find('\n');
     while (entries.size() < wanted && lineEnd != std::string::npos)
     {

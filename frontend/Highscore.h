@@ -47,7 +47,7 @@ class Highscore
 
   private:
     bool httpGet(const std::string& url);
-    // Appends to the shared answer; refuses (ends the transfer) past 64 KiB.
+    // Appends to the shared answer; past 8 MiB it takes no more, which ends the transfer.
     static size_t writeCallback(char* data, size_t size, size_t count, void* user);
     // Empties the shared answer and gives its memory back.
     static void releaseResponse();

@@ -116,13 +116,14 @@ void HttpFixture::closeMidAnswer(const std::string& bodyStart)
     body = bodyStart;
 }
 
-void HttpFixture::stream(const std::string& piece, size_t total)
+void HttpFixture::stream(const std::string& piece, size_t total, const std::string& head)
 {
     std::lock_guard<std::mutex> lock(mutex);
     mode = Stream;
     status = 200;
     body = piece.empty() ? std::string("x") : piece;
     streamTotal = total;
+    streamHead = head;
 }
 
 void HttpFixture::onRequest(const std::function<void()>& function)
@@ -209,6 +210,7 @@ void HttpFixture::handle(int connection)
     int currentStatus;
     std::string currentBody;
     size_t currentTotal;
+    std::string currentHead;
     std::function<void()> currentCallback;
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -217,6 +219,7 @@ void HttpFixture::handle(int connection)
         currentStatus = status;
         currentBody = body;
         currentTotal = streamTotal;
+        currentHead = streamHead;
         currentCallback = callback;
     }
     arrived.notify_all();
@@ -233,7 +236,7 @@ void HttpFixture::handle(int connection)
     }
     if (currentMode == Stream)
     {
-        streamTo(connection, currentBody, currentTotal, end);
+        streamTo(connection, currentHead, currentBody, currentTotal, end);
         close(connection);
         return;
     }
@@ -246,7 +249,7 @@ void HttpFixture::handle(int connection)
 
 // Sends only when the socket takes more, so neither a client that stops reading nor the
 // fixture's end waits on a blocked send.
-void HttpFixture::streamTo(int connection, const std::string& piece, size_t total,
+void HttpFixture::streamTo(int connection, const std::string& head, const std::string& piece, size_t total,
                            std::chrono::steady_clock::time_point end)
 {
     std::string block;
@@ -254,7 +257,8 @@ void HttpFixture::streamTo(int connection, const std::string& piece, size_t tota
     {
         block += piece;
     }
-    if (!sendAll(connection, "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n"))
+    if (!sendAll(connection,
+                 "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n" + head))
     {
         return;
     }

@@ -20,7 +20,7 @@ class HttpFixture
         Answer,         // status line, Content-Length, the body, then the connection closes
         Silent,         // reads the request and never answers
         CloseMidAnswer, // promises more body than it sends, then closes
-        Stream,         // status line without a length, then the same piece over and over
+        Stream,         // status line without a length, a head, then the same piece over and over
     };
 
     HttpFixture();
@@ -30,9 +30,9 @@ class HttpFixture
     void answer(const std::string& body, int status = 200);
     void silent();
     void closeMidAnswer(const std::string& bodyStart);
-    // The piece sent over and over, with no length given, until the client hangs up or `total`
-    // bytes have gone (then the answer ends as a closed connection); at most 5 s.
-    void stream(const std::string& piece, size_t total);
+    // `head` once, then the piece over and over, with no length given, until the client hangs up
+    // or `total` bytes of pieces have gone (then the answer ends as a closed connection); at most 5 s.
+    void stream(const std::string& piece, size_t total, const std::string& head = "");
 
     // Runs on the server's thread after each request has been read, before the answer goes out.
     void onRequest(const std::function<void()>& callback);
@@ -53,7 +53,7 @@ class HttpFixture
   private:
     void serve();
     void handle(int connection);
-    void streamTo(int connection, const std::string& piece, size_t total,
+    void streamTo(int connection, const std::string& head, const std::string& piece, size_t total,
                   std::chrono::steady_clock::time_point end);
 
     int listenSocket;
@@ -66,6 +66,7 @@ class HttpFixture
     int status;
     std::string body;
     size_t streamTotal;
+    std::string streamHead;
     std::function<void()> callback;
     std::vector<std::string> requestHeads;
     std::vector<int> heldOpen;
