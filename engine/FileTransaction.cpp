@@ -266,7 +266,7 @@ bool FileTransaction::isGameFile(const std::string& name)
     }
     const std::string profileStart = "user_";
     const std::string profileEnd = ".ini";
-    return name.size() > profileStart.size() + profileEnd.size() &&
+    return name.size() >= profileStart.size() + profileEnd.size() &&
            name.compare(0, profileStart.size(), profileStart) == 0 && endsWith(name, profileEnd) &&
            isPlainName(name);
 }

@@ -37,7 +37,8 @@ class FileTransaction
     static void recover(const std::string& folder);
 
     // The files the game itself writes in its data folder, through FileWriter::replace or a
-    // transaction: "config.ini", "hashes.ini", "users.ini", "user_<name>.ini" and the journal.
+    // transaction: "config.ini", "hashes.ini", "users.ini", "user_<name>.ini" (also "user_.ini", saved
+    // when a level is finished without a profile) and the journal.
     // Only these may be staged, named in a journal, or cleaned up at start-up.
     static bool isGameFile(const std::string& name);
 
