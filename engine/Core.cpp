@@ -248,6 +248,11 @@ void Core::unlockAppData()
 
 bool Core::openLog(const std::string& path, std::string& why)
 {
+    if (logFd >= 0)
+    {
+        ::close(logFd); // a start-up again in the same process
+        logFd = -1;
+    }
     // Without blocking: the open of a FIFO would wait for a reader, and then every line for it.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
     struct stat info;

@@ -7,9 +7,8 @@
 #include "Game.h"
 #include "HashManager.h"
 
-#include <cctype>
 #include <cerrno>
-#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sstream>
