@@ -9,6 +9,7 @@
 #include "Game.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -51,8 +52,23 @@ AudioDriver* Core::getAudioDriver()
     return audioDriver;
 }
 
+namespace
+{
+// Set by SIGTERM or SIGINT; the main loop and the blocking screens turn it into a quit.
+volatile std::sig_atomic_t stopRequested = 0;
+
+extern "C" void requestStop(int)
+{
+    stopRequested = 1;
+}
+} // namespace
+
 bool Core::isRunning()
 {
+    if (stopRequested != 0 && running)
+    {
+        quit();
+    }
     return running;
 }
 
@@ -414,12 +430,16 @@ void Core::step()
 
 int Core::run()
 {
+    // Caught from the first moment: before the window library takes these signals the default
+    // would end the start-up without its shut-down. The library leaves a handler of ours in place.
+    std::signal(SIGTERM, requestStop);
+    std::signal(SIGINT, requestStop);
     const int result = init("config.ini");
     if (result == 0)
     {
         log("\nCore: game started");
         uint32_t last = device->getTicks();
-        while (running)
+        while (isRunning())
         {
             const uint32_t now = device->getTicks();
             if (now >= last + 16)
