@@ -236,7 +236,10 @@ TEST(ProfileRestart, ASecondStartIsRefusedWhateverTheLockFileHasBecome)
         EXPECT_EQ(second.stderrText, "Quarrow is already running with " + appData + ", close it first\n");
         for (const auto& file : before)
         {
-            EXPECT_EQ(readFile(appData + file.first), file.second) << file.first;
+            // The running game may still be logging: its log only grows.
+            const std::string now = readFile(appData + file.first);
+            EXPECT_EQ(file.first == "log.txt" ? now.substr(0, file.second.size()) : now, file.second)
+                << file.first;
         }
         EXPECT_NE(access((elsewhere + "/target").c_str(), F_OK), 0) << "made through the link";
         EXPECT_FALSE(first.ended()) << "the running game goes on";
