@@ -4,10 +4,12 @@
 #include "Config.h"
 #include "Device.h"
 #include "Exception.h"
+#include "FileReader.h"
 #include "FileTransaction.h"
 #include "Game.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +22,7 @@
 #include <unistd.h>
 
 bool Core::running = true;
-std::ofstream Core::logStream;
+int Core::logFd = -1;
 Config* Core::config = nullptr;
 Device* Core::device = nullptr;
 Game* Core::game = nullptr;
@@ -50,8 +52,23 @@ AudioDriver* Core::getAudioDriver()
     return audioDriver;
 }
 
+namespace
+{
+// Set by SIGTERM or SIGINT; the main loop and the blocking screens turn it into a quit.
+volatile std::sig_atomic_t stopRequested = 0;
+
+extern "C" void requestStop(int)
+{
+    stopRequested = 1;
+}
+} // namespace
+
 bool Core::isRunning()
 {
+    if (stopRequested != 0 && running)
+    {
+        quit();
+    }
     return running;
 }
 
@@ -140,7 +157,58 @@ std::string Core::getAppDataDir()
     return appDataDir;
 }
 
-bool Core::lockAppData(const std::string& folder, std::string& problem)
+namespace
+{
+
+// Takes the lock on fd without waiting: 0, or the errno of the failure.
+int lockNow(int fd)
+{
+    int result;
+    do
+    {
+        result = flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    return result == 0 ? 0 : errno;
+}
+
+// Opens the lock file without following a link or waiting on what stands there: -1 with `why`
+// set when it is not a plain file that can be opened.
+int openLockFile(const std::string& path, std::string& why)
+{
+    struct stat info;
+    if (lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+    {
+        // Never opened: a link would create its target outside the folder, a device could be
+        // anything.
+        why = FileReader::notAFile(info.st_mode);
+        return -1;
+    }
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | flags, 0644);
+    if (fd < 0 && (errno == EACCES || errno == EROFS))
+    {
+        // A lock holds on a file open for reading too: a lock file the player may not write (one
+        // from a restored backup, a read-only folder) still keeps a second start off.
+        fd = ::open(path.c_str(), O_RDONLY | flags);
+    }
+    if (fd < 0)
+    {
+        why = errno == ELOOP ? std::string("is a link")
+                             : std::string("can't be opened (") + std::strerror(errno) + ")";
+        return -1;
+    }
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    {
+        why = FileReader::notAFile(info.st_mode);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+bool Core::lockAppData(const std::string& folder, std::string& notice)
 {
     if (lockFd >= 0 && lockedFolder == folder)
     {
@@ -148,27 +216,34 @@ bool Core::lockAppData(const std::string& folder, std::string& problem)
     }
     unlockAppData();
     const std::string path = folder + lockFileName;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    std::string why;
+    int fd = openLockFile(path, why);
+    std::string held = path;
     if (fd < 0)
     {
-        problem = "can't open " + path + " (" + std::strerror(errno) + ")";
-        return true;
+        // Every start that finds the lock file unusable locks the folder itself, so two of them
+        // still keep each other off.
+        fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        held = folder;
+        if (fd < 0)
+        {
+            notice = "Core: " + path + " " + why + " and " + folder + " can't be opened (" +
+                     std::strerror(errno) + "), a second start of the game is not kept off this folder";
+            return true;
+        }
+        notice = "Core: " + path + " " + why + ", the lock is held on " + folder + " instead";
     }
-    int result;
-    do
-    {
-        result = flock(fd, LOCK_EX | LOCK_NB);
-    } while (result != 0 && errno == EINTR);
+    const int result = lockNow(fd);
     if (result != 0)
     {
-        const int why = errno;
         ::close(fd);
-        if (why == EWOULDBLOCK)
+        if (result == EWOULDBLOCK)
         {
             return false;
         }
         // A file system without locks: play on as before.
-        problem = "can't lock " + path + " (" + std::strerror(why) + ")";
+        notice = "Core: can't lock " + held + " (" + std::strerror(result) +
+                 "), a second start of the game is not kept off this folder";
         return true;
     }
     // The lock belongs to this open file and dies with the process: a crash leaves none behind.
@@ -187,10 +262,69 @@ void Core::unlockAppData()
     lockedFolder.clear();
 }
 
+bool Core::openLog(const std::string& path, std::string& why)
+{
+    if (logFd >= 0)
+    {
+        ::close(logFd); // a start-up again in the same process
+        logFd = -1;
+    }
+    // Without blocking: the open of a FIFO would wait for a reader, and then every line for it.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    struct stat info;
+    if (fd < 0)
+    {
+        const int error = errno;
+        why = stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) ? FileReader::notAFile(info.st_mode)
+                                                                       : std::strerror(error);
+        return false;
+    }
+    if (fstat(fd, &info) != 0)
+    {
+        why = std::strerror(errno);
+    }
+    else if (S_ISREG(info.st_mode))
+    {
+        if (ftruncate(fd, 0) != 0)
+        {
+            why = std::strerror(errno);
+        }
+    }
+    else if (!S_ISCHR(info.st_mode))
+    {
+        why = FileReader::notAFile(info.st_mode);
+    }
+    if (!why.empty())
+    {
+        ::close(fd);
+        return false;
+    }
+    logFd = fd;
+    return true;
+}
+
 void Core::log(const std::string& message)
 {
-    logStream << message << '\n';
-    logStream.flush();
+    if (logFd < 0)
+    {
+        return;
+    }
+    const std::string line = message + '\n';
+    // One write per line, as a flushed stream would; a device that cannot take it now loses it.
+    size_t written = 0;
+    while (written < line.size())
+    {
+        const ssize_t result = ::write(logFd, line.data() + written, line.size() - written);
+        if (result < 0 && errno == EINTR)
+        {
+            continue;
+        }
+        if (result <= 0)
+        {
+            return;
+        }
+        written += static_cast<size_t>(result);
+    }
 }
 
 void Core::quit()
@@ -204,24 +338,17 @@ int Core::init(const std::string& configFileName)
     const std::string folder = getAppDataDir();
     // Before anything in the folder is written, the log included: two games on one folder would
     // each rewrite the players and hashes they read at their start.
-    std::string lockProblem;
-    if (!lockAppData(folder, lockProblem))
+    std::string lockNotice;
+    if (!lockAppData(folder, lockNotice))
     {
         std::cerr << "Quarrow is already running with " << folder << ", close it first" << std::endl;
         return -1;
     }
     const std::string logPath = folder + "log.txt";
-    errno = 0;
-    logStream.open(logPath, std::ios::out | std::ios::trunc);
-    if (!logStream.is_open())
+    std::string why;
+    if (!openLog(logPath, why))
     {
-        const int why = errno;
-        std::cerr << "Can't open log file " << logPath;
-        if (why != 0)
-        {
-            std::cerr << " (" << std::strerror(why) << ")";
-        }
-        std::cerr << std::endl;
+        std::cerr << "Can't open log file " << logPath << " (" << why << ")" << std::endl;
         return -1;
     }
     if (folder == "./")
@@ -229,9 +356,9 @@ int Core::init(const std::string& configFileName)
         log("Core: neither XDG_DATA_HOME nor HOME is set and the account has no home folder, keeping "
             "files in the working folder");
     }
-    if (!lockProblem.empty())
+    if (!lockNotice.empty())
     {
-        log("Core: " + lockProblem + ", a second start of the game is not kept off this folder");
+        log(lockNotice);
     }
     // Before anything in the folder is read: a save cut off by a crash is finished or dropped.
     FileTransaction::recover(folder);
@@ -303,12 +430,16 @@ void Core::step()
 
 int Core::run()
 {
+    // Caught from the first moment: before the window library takes these signals the default
+    // would end the start-up without its shut-down. The library leaves a handler of ours in place.
+    std::signal(SIGTERM, requestStop);
+    std::signal(SIGINT, requestStop);
     const int result = init("config.ini");
     if (result == 0)
     {
         log("\nCore: game started");
         uint32_t last = device->getTicks();
-        while (running)
+        while (isRunning())
         {
             const uint32_t now = device->getTicks();
             if (now >= last + 16)
@@ -350,7 +481,11 @@ void Core::shutdown()
     deleteSingleton(device);
     deleteSingleton(audioDriver);
     deleteSingleton(config);
-    logStream.close();
+    if (logFd >= 0)
+    {
+        ::close(logFd);
+        logFd = -1;
+    }
     unlockAppData();
     // A later start-up in the same process looks for its folder afresh.
     appDataDir.clear();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <fstream>
 #include <string>
 
 class Config;
@@ -40,18 +39,22 @@ class Core
 
   private:
     static bool running;
-    static std::ofstream logStream;
+    // log.txt, or the device it stands for; -1 while no log is open.
+    static int logFd;
     static Config* config;
     static Device* device;
     static Game* game;
     static AudioDriver* audioDriver;
     static std::string appDataDir;
-    // The locked lock file while this process holds the data folder, or -1.
+    // The locked lock file (or the folder itself) while this process holds the data folder, or -1.
     static int lockFd;
     static std::string lockedFolder;
 
     // Takes the data folder for this process. False when another game holds it; otherwise true,
-    // with `problem` saying why no lock could be taken when that is so.
-    static bool lockAppData(const std::string& folder, std::string& problem);
+    // with `notice` holding a log line when the lock is not the usual one or none could be taken.
+    static bool lockAppData(const std::string& folder, std::string& notice);
+    // Opens log.txt without waiting on it: a plain file is emptied, a device such as a null device
+    // is used as it is, anything else is refused. False with the reason in `why`.
+    static bool openLog(const std::string& path, std::string& why);
     static void unlockAppData();
 };

@@ -11,28 +11,59 @@ FileReader::FileReader(const std::string& path, Mode mode, size_t limit)
     : filePath(path), mode(mode), fd(-1), limit(limit), consumed(0), readFailed(false), pastLimit(false),
       ended(false), position(0), length(0)
 {
-    // Non-blocking only for the open itself: a FIFO without a writer must not hang the game.
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // Without blocking: the open of a FIFO without a writer, or of some devices, would wait for
+    // ever. A plain file reads the same either way.
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
     {
-        why = std::strerror(errno);
+        // A socket or a device without a driver cannot be opened at all; name what stands there.
+        const int error = errno;
+        struct stat info;
+        why = stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) ? notAFile(info.st_mode)
+                                                                       : std::strerror(error);
         ended = true;
         return;
     }
+    // Only a plain file has an end the game can count on: a pipe, a device or a socket could
+    // keep it waiting or reading for ever.
     struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))
+    const bool known = fstat(fd, &info) == 0;
+    if (!known || !S_ISREG(info.st_mode))
     {
-        why = S_ISDIR(info.st_mode) ? "is a folder" : std::strerror(errno);
+        why = known ? notAFile(info.st_mode) : std::strerror(errno);
         ::close(fd);
         fd = -1;
         ended = true;
-        return;
     }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags != -1)
+}
+
+std::string FileReader::notAFile(mode_t mode)
+{
+    if (S_ISREG(mode))
     {
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+        return "";
     }
+    if (S_ISDIR(mode))
+    {
+        return "is a folder";
+    }
+    if (S_ISFIFO(mode))
+    {
+        return "is a FIFO";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+    {
+        return "is a device";
+    }
+    if (S_ISSOCK(mode))
+    {
+        return "is a socket";
+    }
+    if (S_ISLNK(mode))
+    {
+        return "is a link";
+    }
+    return "is not a plain file";
 }
 
 FileReader::~FileReader()

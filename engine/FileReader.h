@@ -2,10 +2,12 @@
 
 #include <cstddef>
 #include <string>
+#include <sys/types.h>
 
 // Reads one file through a small buffer, so no reader of the game ever holds more of a file than it
 // asks for, and never reads more than `limit` bytes of it: an endless or huge file costs bounded
-// memory and time. A read error (a folder in place of a file, an I/O error) and a file longer than
+// memory and time. Only a plain file is read: a folder, a FIFO, a device or a socket in its place
+// is refused at once, without waiting on it. Such a refusal, a read error and a file longer than
 // the limit are normal failures with an error text, never an exception.
 //
 // In text mode "\r\n" is delivered as a single '\n', as a Windows text-mode stream would; a lone
@@ -22,9 +24,9 @@ class FileReader
     // Generous for every file the game reads; readers of small files pass their own.
     static const size_t defaultLimit = 64 * 1024 * 1024;
 
-    // Opens the file for reading. A folder, a file that cannot be opened and one that cannot be
-    // read all leave the reader not open, with error() saying why. Reading past `limit` bytes of
-    // the file fails.
+    // Opens the file for reading, following links. Anything but a plain file, a file that cannot
+    // be opened and one that cannot be read all leave the reader not open, with error() saying
+    // why ("is a FIFO", "No such file or directory"). Reading past `limit` bytes of the file fails.
     explicit FileReader(const std::string& path, Mode mode = binary, size_t limit = defaultLimit);
     ~FileReader();
     FileReader(const FileReader&) = delete;
@@ -60,6 +62,10 @@ class FileReader
     // is larger than limit.
     static bool readFile(const std::string& path, size_t limit, std::string& bytes, std::string& error,
                          Mode mode = binary);
+
+    // Why a file of this type is not read: "is a folder", "is a FIFO", "is a device", "is a
+    // socket", "is a link"; "" for a plain file.
+    static std::string notAFile(mode_t mode);
 
   private:
     // Makes at least `wanted` bytes available in the buffer, fewer only at the end or after a

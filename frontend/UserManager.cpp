@@ -2,12 +2,18 @@
 
 #include "Core.h"
 #include "Exception.h"
+#include "FileReader.h"
 #include "FileTransaction.h"
 #include "Game.h"
 #include "HashManager.h"
 
-#include <fstream>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 UserManager::UserManager() : cursor(0), scores(nullptr), reachedLevel(0), scoreCount(0)
 {
@@ -42,23 +48,116 @@ std::string UserManager::profilePath(const std::string& name)
     return Core::getAppDataDir() + "user_" + name + ".ini";
 }
 
+namespace
+{
+
+bool isBlank(int c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The next white-space-delimited word, as a stream's word input takes it; false at the end. A
+// word that a read error cuts short is no name.
+bool readWord(FileReader& in, std::string& word)
+{
+    word.clear();
+    int c = in.get();
+    while (c >= 0 && isBlank(c))
+    {
+        c = in.get();
+    }
+    while (c >= 0 && !isBlank(c))
+    {
+        word.push_back(static_cast<char>(c));
+        c = in.get();
+    }
+    return !word.empty() && !(c < 0 && in.failed());
+}
+
+// One decimal integer as a stream's formatted input takes it: blanks skipped, an optional sign,
+// at least one digit. False, with value unchanged, when there is none or it does not fit.
+bool readNumber(FileReader& in, int32_t& value)
+{
+    while (in.peek() >= 0 && isBlank(in.peek()))
+    {
+        in.get();
+    }
+    const bool negative = in.peek() == '-';
+    if (negative || in.peek() == '+')
+    {
+        in.get();
+    }
+    long long number = 0;
+    bool digits = false;
+    bool fits = true;
+    while (in.peek() >= '0' && in.peek() <= '9')
+    {
+        number = number * 10 + (in.get() - '0');
+        digits = true;
+        if (number > static_cast<long long>(INT32_MAX) + 1)
+        {
+            fits = false;
+            number = static_cast<long long>(INT32_MAX) + 1;
+        }
+    }
+    number = negative ? -number : number;
+    if (!digits || !fits || number > INT32_MAX || number < INT32_MIN)
+    {
+        return false;
+    }
+    value = static_cast<int32_t>(number);
+    return true;
+}
+
+// Creates the file empty without following a link or waiting on anything in its place. False,
+// with the reason in why, when it cannot be made.
+bool createEmpty(const std::string& path, std::string& why)
+{
+    struct stat info;
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+    {
+        why = "is a link to a missing file";
+        return false;
+    }
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0)
+    {
+        why = std::strerror(errno);
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+} // namespace
+
 void UserManager::ensureUsersFile()
 {
     const std::string path = usersPath();
-    std::ifstream existing(path.c_str());
-    if (existing.is_open())
     {
-        return;
+        const FileReader existing(path);
+        if (existing.isOpen())
+        {
+            return;
+        }
+        if (access(path.c_str(), F_OK) == 0)
+        {
+            // A FIFO, a device or an unreadable file: its names cannot be read, and a save would
+            // replace them with the new player's alone.
+            Core::log("UserManager: can't read " + path + ": " + existing.error());
+            throw new Exception("UserManager: Can't open " + path + " to read");
+        }
     }
     Core::log("UserManager: " + path + " not exists, trying to create");
-    std::ofstream created(path.c_str());
-    if (!created.is_open())
+    std::string why;
+    if (!createEmpty(path, why))
     {
+        Core::log("UserManager: can't create " + path + ": " + why);
         throw new Exception("UserManager: Can't open " + path + " to write");
     }
-    created.close();
-    std::ifstream reopened(path.c_str());
-    if (!reopened.is_open())
+    const FileReader reopened(path);
+    if (!reopened.isOpen())
     {
         throw new Exception("UserManager: Can't open " + path + " to read");
     }
@@ -67,9 +166,9 @@ void UserManager::ensureUsersFile()
 
 void UserManager::loadUsers()
 {
-    std::ifstream in(usersPath().c_str());
+    FileReader in(usersPath());
     std::string word;
-    while (in >> word)
+    while (readWord(in, word))
     {
         users.push_back(word);
     }
@@ -217,18 +316,19 @@ void UserManager::loadUser(const std::string& name)
     {
         return;
     }
-    std::ifstream in(path.c_str());
-    if (!in.is_open())
+    FileReader in(path, FileReader::text);
+    if (!in.isOpen())
     {
+        Core::log("UserManager: can't read " + path + ": " + in.error());
         throw new Exception("UserManager: Can't open " + path + " for read");
     }
     allocScores();
 
     int32_t value = 0;
-    if (in >> value)
+    if (readNumber(in, value))
     {
         reachedLevel = value;
-        for (int32_t i = 0; i < scoreCount && in >> value; i++)
+        for (int32_t i = 0; i < scoreCount && readNumber(in, value); i++)
         {
             scores[i] = value;
         }

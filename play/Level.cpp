@@ -37,6 +37,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -198,6 +199,11 @@ void Level::loadFile(const std::string& file, LevelFile& read)
     LevelText text(file);
     if (!text.isOpen())
     {
+        if (access(file.c_str(), F_OK) == 0)
+        {
+            // There but refused (a FIFO, a device): the message alone would not say why.
+            Core::log("Level: can't read " + file + ": " + text.error());
+        }
         throw new Exception("Level: can't open the file " + file);
     }
 

@@ -1,8 +1,13 @@
 #include "FileReader.h"
+#include "NonPlainFiles.h"
 #include "TestEnv.h"
 
+#include <chrono>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -103,8 +108,10 @@ TEST(FileReader, ReadingStopsAtTheLimit)
         EXPECT_EQ(reader.error().empty(), c.whole) << reader.error();
     }
 
-    // An endless file gives up after the limit, in a line or in bytes.
-    FileReader lines("/dev/zero", FileReader::text, 1 << 20);
+    // A huge file gives up after the limit, in a line or in bytes.
+    const std::string zeros = fileWith("");
+    ASSERT_EQ(truncate(zeros.c_str(), 2 << 20), 0);
+    FileReader lines(zeros, FileReader::text, 1 << 20);
     std::string line;
     EXPECT_TRUE(lines.readLine(line, 10));
     EXPECT_EQ(line, std::string(10, '\0'));
@@ -114,37 +121,67 @@ TEST(FileReader, ReadingStopsAtTheLimit)
 
     std::string error;
     std::string bytes;
-    EXPECT_FALSE(FileReader::readFile("/dev/zero", 4096, bytes, error));
+    EXPECT_FALSE(FileReader::readFile(zeros, 4096, bytes, error));
     EXPECT_TRUE(bytes.empty());
     EXPECT_EQ(error, "longer than 4096 bytes");
+
+    // An endless device is not read at all.
+    const std::string device = makeTempDir("quarrow-reader-zero") + "/zero";
+    if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 5)) != 0)
+    {
+        GTEST_SKIP() << "a device node needs root";
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(FileReader::readFile(device, 1 << 20, bytes, error));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_EQ(error, "is a device");
 }
 
-TEST(FileReader, AFolderOrAMissingFileIsAFailureNotAThrow)
+// Only a plain file is read: anything else in its place is refused at once, whether or not
+// anyone is at its other end, and says what it is.
+TEST(FileReader, AnythingButAPlainFileIsAFailureNotAThrowNorAWait)
 {
     const std::string folder = makeTempDir("quarrow-reader-folder");
-    const std::string fifo = folder + "/fifo";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string fedFifo = folder + "/fed-fifo";
+    ASSERT_TRUE(makeNonPlain(fedFifo, NonPlain::fifo));
+    // A writer that stays and never writes: a read of this FIFO would wait for ever.
+    const int writer = open(fedFifo.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(symlink((folder + "/fed-fifo").c_str(), (folder + "/link").c_str()), 0);
     struct Case
     {
         std::string path;
         std::string error;
     };
-    for (const Case& c :
-         {Case{folder, "is a folder"}, Case{folder + "/missing", "No such file or directory"}})
+    std::vector<Case> cases = {{folder, "is a folder"},
+                               {folder + "/missing", "No such file or directory"},
+                               {fedFifo, "is a FIFO"},
+                               {folder + "/link", "is a FIFO"}};
+    for (const NonPlain kind : {NonPlain::fifo, NonPlain::device, NonPlain::socket})
     {
-        FileReader reader(c.path);
-        EXPECT_FALSE(reader.isOpen());
-        EXPECT_TRUE(reader.failed());
-        EXPECT_EQ(reader.error(), c.error);
-        EXPECT_EQ(reader.get(), -1);
-        std::string line;
-        EXPECT_FALSE(reader.readLine(line, 10));
-        std::string bytes;
-        EXPECT_FALSE(reader.readAll(bytes));
+        const std::string path = folder + "/" + nameOf(kind);
+        if (makeNonPlain(path, kind))
+        {
+            cases.push_back({path, refusalOf(kind)});
+        }
     }
-
-    // A pipe nobody writes to reads as empty instead of blocking the game.
-    FileReader pipe(fifo);
-    EXPECT_TRUE(pipe.isOpen());
-    EXPECT_EQ(pipe.get(), -1);
+    for (const Case& c : cases)
+    {
+        // In a child: a reader that waits on the FIFO is stopped at the limit.
+        const std::string seen =
+            withinSeconds(5,
+                          [&]()
+                          {
+                              FileReader reader(c.path);
+                              std::string line;
+                              std::string bytes;
+                              return std::to_string(reader.isOpen()) + std::to_string(reader.failed()) + " " +
+                                     reader.error() + " " + std::to_string(reader.get()) +
+                                     std::to_string(reader.readLine(line, 10)) +
+                                     std::to_string(reader.readAll(bytes));
+                          });
+        EXPECT_EQ(seen, "01 " + c.error + " -100") << c.path;
+    }
+    close(writer);
 }

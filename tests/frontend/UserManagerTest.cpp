@@ -7,12 +7,14 @@
 #include "Harness.h"
 #include "HashManager.h"
 #include "MenuTestSupport.h"
+#include "NonPlainFiles.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -631,4 +633,114 @@ TEST(UserManager, AStartDropsOnlyTheGamesLeftoversAndTheNextProfileSaves)
     profiles()->createUser("bob");
     EXPECT_EQ(readFile(appData + "users.ini"), "bob\n");
     EXPECT_EQ(readFile(appData + "user_bob.ini"), "0\n0\n0\n0\n");
+}
+
+// Whatever stands in place of "users.ini" without being a plain file stops the start at once, with
+// its name in the log, and stays as it was: its names cannot be read, and the next save would
+// replace them with the new player's alone.
+TEST(UserManager, AUsersFileThatIsNotAPlainFileStopsTheStartAndStays)
+{
+    const std::string work = workDirWithLevels(1);
+    struct Case
+    {
+        std::string name;
+        std::function<bool(const std::string&)> make;
+        std::string failed; // what the log line before "Init error: " says of the file
+        std::string why;
+        std::string message;
+    };
+    std::vector<Case> cases;
+    for (const NonPlain kind : {NonPlain::fifo, NonPlain::device, NonPlain::socket, NonPlain::folder})
+    {
+        cases.push_back({nameOf(kind), [kind](const std::string& path) { return makeNonPlain(path, kind); },
+                         "can't read", refusalOf(kind), "to read"});
+    }
+    // A link to a missing file is not followed: the file would be made outside the folder.
+    cases.push_back({"dangling link",
+                     [](const std::string& path)
+                     { return symlink((path + ".elsewhere").c_str(), path.c_str()) == 0; },
+                     "can't create", "is a link to a missing file", "to write"});
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const std::string xdg = makeTempDir("quarrow-users-xdg");
+        const std::string appData = xdg + "/vormel/Quarrow/";
+        std::filesystem::create_directories(appData);
+        const std::string path = appData + "users.ini";
+        if (!c.make(path))
+        {
+            continue; // a device node needs root
+        }
+        struct stat before;
+        ASSERT_EQ(lstat(path.c_str(), &before), 0);
+        const std::string seen =
+            withinSeconds(60,
+                          [&]()
+                          {
+                              Harness harness(work, {}, xdg);
+                              return std::to_string(harness.initResult()) + "\n" + harness.logText();
+                          });
+        const std::string expected = "UserManager: " + c.failed + " " + path + ": " + c.why +
+                                     "\nInit error: UserManager: Can't open " + path + " " + c.message + "\n";
+        EXPECT_EQ(seen.substr(0, 3), "-1\n") << seen;
+        EXPECT_NE(seen.find(expected), std::string::npos) << seen;
+        struct stat after;
+        ASSERT_EQ(lstat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
+        EXPECT_NE(access((path + ".elsewhere").c_str(), F_OK), 0);
+    }
+}
+
+// A FIFO in place of a profile is never waited on. Listed with the hash of an empty file it fails
+// the check and the game ends; listed with the hash of a missing file it passes, and the read is
+// refused with the load page's error.
+TEST(UserManager, AProfileThatIsAFifoIsRefusedWithoutWaiting)
+{
+    const std::string work = workDirWithLevels(3);
+    for (const bool emptyFileHash : {true, false})
+    {
+        SCOPED_TRACE(emptyFileHash ? "empty file's hash" : "missing file's hash");
+        // Running, the current player and the error, then the log; the profile's path as <profile>.
+        const std::string seen = withinSeconds(
+            60,
+            [&]()
+            {
+                Harness harness(work);
+                UserManager* users = profiles();
+                users->createUser("ann");
+                const std::string profile = harness.appData() + "user_ann.ini";
+                emptyFileHash ? writeFile(profile, "") : (void)unlink(profile.c_str());
+                Core::getGame()->getHashManager()->updateHash(profile);
+                unlink(profile.c_str());
+                mkfifo(profile.c_str(), 0644);
+                std::string error;
+                try
+                {
+                    users->loadUser("ann");
+                }
+                catch (Exception* e)
+                {
+                    error = e->getMessage();
+                    delete e;
+                }
+                std::string text = std::to_string(Core::isRunning()) + " [" + users->getUserName() + "] " +
+                                   error + "\n" + harness.logText();
+                for (size_t at = text.find(profile); at != std::string::npos; at = text.find(profile))
+                {
+                    text.replace(at, profile.size(), "<profile>");
+                }
+                return text;
+            });
+        const std::string first = seen.substr(0, seen.find('\n'));
+        if (emptyFileHash)
+        {
+            EXPECT_EQ(first, "0 [] ") << seen;
+            EXPECT_NE(seen.find("HashManager: <profile> is corrupted\n"), std::string::npos) << seen;
+        }
+        else
+        {
+            EXPECT_EQ(first, "1 [] UserManager: Can't open <profile> for read") << seen;
+            EXPECT_NE(seen.find("UserManager: can't read <profile>: is a FIFO\n"), std::string::npos) << seen;
+        }
+    }
 }
