@@ -334,6 +334,11 @@ TEST_F(AudioDriverTest, WavFilesOfEveryKindTheMixerDecodesLoadAndPlay)
         {"sounds/riff-file-size.wav", withRiffSize(pcm, static_cast<uint32_t>(pcm.size()))},
         {"sounds/riff-short.wav", withRiffSize(pcm, 4)},
         {"sounds/ima-riff-open.wav", withRiffSize(adpcmWav(0x11, 1, 8000, 4), 0xFFFFFFFF)},
+        // Blocks of 257 bytes whose samples need 256: the decoder reads the blocks back to back, so
+        // where block 1 (MS) or 2 (IMA) would start by the block size there is no predictor or step
+        // index, and a byte out of their range there is harmless.
+        {"sounds/ms-padded.wav", withDataByte(adpcmWav(2, 1, 22050, 4, 0, 500, 257), 257, 7)},
+        {"sounds/ima-padded.wav", withDataByte(adpcmWav(0x11, 1, 22050, 4, 0, 505, 257), 516, 200)},
     };
     for (const auto& file : files)
     {
@@ -466,6 +471,17 @@ INSTANTIATE_TEST_SUITE_P(
                      adpcmWav(0x11, 2, 22050, 4, 89), SoundSystem::ERR_BAD_FORMAT},
         BadSoundCase{"ImaAdpcmSamplesNotInEights", BadSoundCase::bytes, "sounds/bad.wav",
                      adpcmWav(0x11, 1, 22050, 4, 0, 500), SoundSystem::ERR_BAD_FORMAT},
+        // Blocks longer than their samples need, with block 1's header where the decoder takes
+        // it: right after block 0's samples (byte 256 in mono, 512 in stereo), not at the block size.
+        BadSoundCase{"MsAdpcmPaddedBlockPredictorSeven", BadSoundCase::bytes, "sounds/bad.wav",
+                     withDataByte(adpcmWav(2, 1, 22050, 4, 0, 500, 257), 256, 7),
+                     SoundSystem::ERR_BAD_FORMAT},
+        BadSoundCase{"ImaAdpcmPaddedBlockStepIndex89", BadSoundCase::bytes, "sounds/bad.wav",
+                     withDataByte(adpcmWav(0x11, 1, 22050, 4, 0, 505, 257), 258, 89),
+                     SoundSystem::ERR_BAD_FORMAT},
+        BadSoundCase{"ImaAdpcmStereoPaddedBlockStepIndex89", BadSoundCase::bytes, "sounds/bad.wav",
+                     withDataByte(adpcmWav(0x11, 2, 22050, 4, 0, 505, 520), 512 + 4 + 2, 89),
+                     SoundSystem::ERR_BAD_FORMAT},
         BadSoundCase{"Folder", BadSoundCase::folder, "sounds/bad.wav", "", SoundSystem::ERR_FILE_UNREADABLE},
         BadSoundCase{"OggAtOneHertz", BadSoundCase::oggAtOneHertz, "music/bad.ogg", "",
                      SoundSystem::ERR_FORMAT_OUT_OF_RANGE}),
