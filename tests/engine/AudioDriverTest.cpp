@@ -44,6 +44,27 @@ std::string wavWithFormat(uint32_t channels, uint32_t rate)
     return pcmWav(channels, rate, std::vector<int16_t>(4410));
 }
 
+// How many lines of text hold part.
+int countLinesWith(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    size_t start = 0;
+    while (start < text.size())
+    {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+        {
+            end = text.size();
+        }
+        if (text.substr(start, end - start).find(part) != std::string::npos)
+        {
+            ++count;
+        }
+        start = end + 1;
+    }
+    return count;
+}
+
 int countLines(const std::string& text, const std::string& line)
 {
     int count = 0;
@@ -259,7 +280,8 @@ TEST_F(AudioDriverTest, MissingFileIsTriedOnceAndItsPlayIsHarmless)
     EXPECT_FALSE(missing->isLoaded());
     EXPECT_EQ(missing, driver->getSound("sounds/missing.wav"));
     EXPECT_EQ("AudioDriver: FMOD error! (7)File not found.\n"
-              "AudioDriver: FMOD error! (1)A handle was null or no longer valid.\n",
+              "AudioDriver: FMOD error! (1)A handle was null or no longer valid.\n"
+              "AudioDriver: sounds/missing.wav could not be loaded\n",
               log().substr(before));
 
     const size_t beforePlay = log().size();
@@ -400,7 +422,8 @@ TEST_P(AudioDriverBadSoundTest, IsRefusedLoggedAndHarmless)
     Sound* sound = driver->getSound(c.file);
     EXPECT_FALSE(sound->isLoaded());
     EXPECT_EQ("AudioDriver: FMOD error! (" + std::to_string(c.code) + ")" + SoundSystem::errorText(c.code) +
-                  "\nAudioDriver: FMOD error! (1)A handle was null or no longer valid.\n",
+                  "\nAudioDriver: FMOD error! (1)A handle was null or no longer valid.\nAudioDriver: " +
+                  c.file + " could not be loaded\n",
               log().substr(before));
     EXPECT_EQ(sound, driver->getSound(c.file));
 
@@ -409,6 +432,9 @@ TEST_P(AudioDriverBadSoundTest, IsRefusedLoggedAndHarmless)
     EXPECT_FALSE(refused->isPlaying());
     refused->setVolume(1.0f, true);
     refused->stop();
+    sound->play();
+    // Named once, when it was loaded, not at every play.
+    EXPECT_EQ(1, countLinesWith(log(), c.file)) << log();
     driver->playMusic(c.file, 0.01f);
     for (int i = 0; i < 10; ++i)
     {
