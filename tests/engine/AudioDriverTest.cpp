@@ -513,6 +513,56 @@ INSTANTIATE_TEST_SUITE_P(
                      SoundSystem::ERR_FORMAT_OUT_OF_RANGE}),
     [](const ::testing::TestParamInfo<BadSoundCase>& info) { return std::string(info.param.name); });
 
+// The same Ogg stream with its last page saying that the stream ends at sample `granule`: the
+// length a reader takes without decoding.
+std::string withLastGranule(std::string ogg, uint64_t granule)
+{
+    const size_t page = ogg.rfind("OggS");
+    for (int i = 0; i < 8; ++i)
+    {
+        ogg[page + 6 + i] = static_cast<char>((granule >> (8 * i)) & 0xFF);
+    }
+    ogg.replace(page + 22, 4, std::string(4, '\0'));
+    uint32_t crc = 0;
+    for (size_t i = page; i < ogg.size(); ++i)
+    {
+        crc ^= static_cast<uint32_t>(static_cast<unsigned char>(ogg[i])) << 24;
+        for (int bit = 0; bit < 8; ++bit)
+        {
+            crc = (crc & 0x80000000u) != 0 ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+        }
+    }
+    for (int i = 0; i < 4; ++i)
+    {
+        ogg[page + 22 + i] = static_cast<char>((crc >> (8 * i)) & 0xFF);
+    }
+    return ogg;
+}
+
+// A 20-minute 48 kHz stereo tune is 230,400,000 bytes once decoded, and its WAV as large as that.
+TEST_F(AudioDriverTest, LimitsLetATwentyMinuteTuneThrough)
+{
+    start();
+    // A second of a tone: pages enough that the first audio page, where the stream starts, is not the last.
+    std::vector<int16_t> tone(2 * 48000);
+    for (size_t i = 0; i < tone.size(); ++i)
+    {
+        tone[i] = (i / 100) % 2 == 0 ? 8000 : -8000;
+    }
+    writeFile("tune.wav", pcmWav(2, 48000, tone));
+    encode("oggenc -Q tune.wav -o tune.ogg");
+    const std::string ogg = readFile("tune.ogg");
+    ASSERT_EQ(SoundSystem::OK, SoundSystem::checkFormat(ogg));
+
+    const uint64_t twentyMinutes = 20ull * 60 * 48000;
+    EXPECT_EQ(SoundSystem::OK, SoundSystem::checkFormat(withLastGranule(ogg, twentyMinutes)));
+    // The length is read, not assumed: an hour is too long.
+    EXPECT_EQ(SoundSystem::ERR_FORMAT_OUT_OF_RANGE,
+              SoundSystem::checkFormat(withLastGranule(ogg, 3 * twentyMinutes)));
+    // Reading a WAV that large whole takes seconds under the sanitizers, so only its size is compared.
+    EXPECT_GE(static_cast<uint64_t>(SoundSystem::MAX_FILE_BYTES), 44 + twentyMinutes * 4);
+}
+
 TEST_F(AudioDriverTest, EveryGeneratedSoundAndMusicLoads)
 {
     start();
