@@ -82,6 +82,11 @@ Sound* AudioDriver::loadSound(const std::string& fileName)
     {
         Core::log("AudioDriver: " + fileName + " is loaded");
     }
+    else
+    {
+        // The error lines above give the reason but not the file.
+        Core::log("AudioDriver: " + fileName + " could not be loaded");
+    }
     return sound;
 }
 

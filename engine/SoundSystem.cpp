@@ -217,45 +217,53 @@ SoundSystem::Result checkAdpcm(const std::string& bytes, uint64_t fmt, uint64_t 
     }
     const uint32_t samplesPerBlock = littleEndian(bytes, fmt + 18, 2);
     const uint64_t blocks = dataLength / blockAlign;
+    // The bytes one block's samples take, and where in them each channel's predictor (MS) or step
+    // index (IMA) lies.
+    uint64_t blockBytes = 0;
+    uint32_t headerAt = 0;
+    uint32_t headerStride = 0;
+    uint32_t largestHeaderByte = 0;
     if (encoding == WAV_MS_ADPCM)
     {
         // Header per channel: predictor, delta and two samples (7 bytes), then two samples a byte.
         if (fmtLength < 22 + 4 * MS_ADPCM_COEFFICIENTS ||
             littleEndian(bytes, fmt + 20, 2) != MS_ADPCM_COEFFICIENTS || samplesPerBlock < 2 ||
-            (uint64_t(samplesPerBlock - 2) * channels) % 2 != 0 ||
-            blockAlign < 7 * channels + uint64_t(samplesPerBlock - 2) * channels / 2)
+            (uint64_t(samplesPerBlock - 2) * channels) % 2 != 0)
         {
             return SoundSystem::ERR_BAD_FORMAT;
         }
-        for (uint64_t block = 0; block < blocks; ++block)
-        {
-            for (uint32_t c = 0; c < channels; ++c)
-            {
-                if (static_cast<unsigned char>(bytes[data + block * blockAlign + c]) >= MS_ADPCM_PREDICTORS)
-                {
-                    return SoundSystem::ERR_BAD_FORMAT;
-                }
-            }
-        }
+        blockBytes = 7 * channels + uint64_t(samplesPerBlock - 2) * channels / 2;
+        headerAt = 0;
+        headerStride = 1;
+        largestHeaderByte = MS_ADPCM_PREDICTORS - 1;
     }
     else
     {
         // Header per channel: a sample, the step index and a spare byte; then eight samples in
         // four bytes per channel at a time.
-        if (samplesPerBlock < 1 || (samplesPerBlock - 1) % 8 != 0 ||
-            blockAlign < 4 * channels + uint64_t(samplesPerBlock - 1) / 8 * 4 * channels)
+        if (samplesPerBlock < 1 || (samplesPerBlock - 1) % 8 != 0)
         {
             return SoundSystem::ERR_BAD_FORMAT;
         }
-        for (uint64_t block = 0; block < blocks; ++block)
+        blockBytes = 4 * channels + uint64_t(samplesPerBlock - 1) / 8 * 4 * channels;
+        headerAt = 2;
+        headerStride = 4;
+        largestHeaderByte = IMA_ADPCM_LAST_STEP;
+    }
+    if (blockAlign < blockBytes)
+    {
+        return SoundSystem::ERR_BAD_FORMAT;
+    }
+    // The decoder counts the blocks by the block size but reads them back to back, each only as long
+    // as its samples: with a block size larger than that, a header lies before its block's start.
+    for (uint64_t block = 0; block < blocks; ++block)
+    {
+        for (uint32_t c = 0; c < channels; ++c)
         {
-            for (uint32_t c = 0; c < channels; ++c)
+            const uint64_t at = data + block * blockBytes + headerAt + c * headerStride;
+            if (static_cast<unsigned char>(bytes[at]) > largestHeaderByte)
             {
-                if (static_cast<unsigned char>(bytes[data + block * blockAlign + 4 * c + 2]) >
-                    IMA_ADPCM_LAST_STEP)
-                {
-                    return SoundSystem::ERR_BAD_FORMAT;
-                }
+                return SoundSystem::ERR_BAD_FORMAT;
             }
         }
     }

@@ -44,6 +44,27 @@ std::string wavWithFormat(uint32_t channels, uint32_t rate)
     return pcmWav(channels, rate, std::vector<int16_t>(4410));
 }
 
+// How many lines of text hold part.
+int countLinesWith(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    size_t start = 0;
+    while (start < text.size())
+    {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+        {
+            end = text.size();
+        }
+        if (text.substr(start, end - start).find(part) != std::string::npos)
+        {
+            ++count;
+        }
+        start = end + 1;
+    }
+    return count;
+}
+
 int countLines(const std::string& text, const std::string& line)
 {
     int count = 0;
@@ -259,7 +280,8 @@ TEST_F(AudioDriverTest, MissingFileIsTriedOnceAndItsPlayIsHarmless)
     EXPECT_FALSE(missing->isLoaded());
     EXPECT_EQ(missing, driver->getSound("sounds/missing.wav"));
     EXPECT_EQ("AudioDriver: FMOD error! (7)File not found.\n"
-              "AudioDriver: FMOD error! (1)A handle was null or no longer valid.\n",
+              "AudioDriver: FMOD error! (1)A handle was null or no longer valid.\n"
+              "AudioDriver: sounds/missing.wav could not be loaded\n",
               log().substr(before));
 
     const size_t beforePlay = log().size();
@@ -334,6 +356,11 @@ TEST_F(AudioDriverTest, WavFilesOfEveryKindTheMixerDecodesLoadAndPlay)
         {"sounds/riff-file-size.wav", withRiffSize(pcm, static_cast<uint32_t>(pcm.size()))},
         {"sounds/riff-short.wav", withRiffSize(pcm, 4)},
         {"sounds/ima-riff-open.wav", withRiffSize(adpcmWav(0x11, 1, 8000, 4), 0xFFFFFFFF)},
+        // Blocks of 257 bytes whose samples need 256: the decoder reads the blocks back to back, so
+        // where block 1 (MS) or 2 (IMA) would start by the block size there is no predictor or step
+        // index, and a byte out of their range there is harmless.
+        {"sounds/ms-padded.wav", withDataByte(adpcmWav(2, 1, 22050, 4, 0, 500, 257), 257, 7)},
+        {"sounds/ima-padded.wav", withDataByte(adpcmWav(0x11, 1, 22050, 4, 0, 505, 257), 516, 200)},
     };
     for (const auto& file : files)
     {
@@ -395,7 +422,8 @@ TEST_P(AudioDriverBadSoundTest, IsRefusedLoggedAndHarmless)
     Sound* sound = driver->getSound(c.file);
     EXPECT_FALSE(sound->isLoaded());
     EXPECT_EQ("AudioDriver: FMOD error! (" + std::to_string(c.code) + ")" + SoundSystem::errorText(c.code) +
-                  "\nAudioDriver: FMOD error! (1)A handle was null or no longer valid.\n",
+                  "\nAudioDriver: FMOD error! (1)A handle was null or no longer valid.\nAudioDriver: " +
+                  c.file + " could not be loaded\n",
               log().substr(before));
     EXPECT_EQ(sound, driver->getSound(c.file));
 
@@ -404,6 +432,9 @@ TEST_P(AudioDriverBadSoundTest, IsRefusedLoggedAndHarmless)
     EXPECT_FALSE(refused->isPlaying());
     refused->setVolume(1.0f, true);
     refused->stop();
+    sound->play();
+    // Named once, when it was loaded, not at every play.
+    EXPECT_EQ(1, countLinesWith(log(), c.file)) << log();
     driver->playMusic(c.file, 0.01f);
     for (int i = 0; i < 10; ++i)
     {
@@ -466,10 +497,71 @@ INSTANTIATE_TEST_SUITE_P(
                      adpcmWav(0x11, 2, 22050, 4, 89), SoundSystem::ERR_BAD_FORMAT},
         BadSoundCase{"ImaAdpcmSamplesNotInEights", BadSoundCase::bytes, "sounds/bad.wav",
                      adpcmWav(0x11, 1, 22050, 4, 0, 500), SoundSystem::ERR_BAD_FORMAT},
+        // Blocks longer than their samples need, with block 1's header where the decoder takes
+        // it: right after block 0's samples (byte 256 in mono, 512 in stereo), not at the block size.
+        BadSoundCase{"MsAdpcmPaddedBlockPredictorSeven", BadSoundCase::bytes, "sounds/bad.wav",
+                     withDataByte(adpcmWav(2, 1, 22050, 4, 0, 500, 257), 256, 7),
+                     SoundSystem::ERR_BAD_FORMAT},
+        BadSoundCase{"ImaAdpcmPaddedBlockStepIndex89", BadSoundCase::bytes, "sounds/bad.wav",
+                     withDataByte(adpcmWav(0x11, 1, 22050, 4, 0, 505, 257), 258, 89),
+                     SoundSystem::ERR_BAD_FORMAT},
+        BadSoundCase{"ImaAdpcmStereoPaddedBlockStepIndex89", BadSoundCase::bytes, "sounds/bad.wav",
+                     withDataByte(adpcmWav(0x11, 2, 22050, 4, 0, 505, 520), 512 + 4 + 2, 89),
+                     SoundSystem::ERR_BAD_FORMAT},
         BadSoundCase{"Folder", BadSoundCase::folder, "sounds/bad.wav", "", SoundSystem::ERR_FILE_UNREADABLE},
         BadSoundCase{"OggAtOneHertz", BadSoundCase::oggAtOneHertz, "music/bad.ogg", "",
                      SoundSystem::ERR_FORMAT_OUT_OF_RANGE}),
     [](const ::testing::TestParamInfo<BadSoundCase>& info) { return std::string(info.param.name); });
+
+// The same Ogg stream with its last page saying that the stream ends at sample `granule`: the
+// length a reader takes without decoding.
+std::string withLastGranule(std::string ogg, uint64_t granule)
+{
+    const size_t page = ogg.rfind("OggS");
+    for (int i = 0; i < 8; ++i)
+    {
+        ogg[page + 6 + i] = static_cast<char>((granule >> (8 * i)) & 0xFF);
+    }
+    ogg.replace(page + 22, 4, std::string(4, '\0'));
+    uint32_t crc = 0;
+    for (size_t i = page; i < ogg.size(); ++i)
+    {
+        crc ^= static_cast<uint32_t>(static_cast<unsigned char>(ogg[i])) << 24;
+        for (int bit = 0; bit < 8; ++bit)
+        {
+            crc = (crc & 0x80000000u) != 0 ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+        }
+    }
+    for (int i = 0; i < 4; ++i)
+    {
+        ogg[page + 22 + i] = static_cast<char>((crc >> (8 * i)) & 0xFF);
+    }
+    return ogg;
+}
+
+// A 20-minute 48 kHz stereo tune is 230,400,000 bytes once decoded, and its WAV as large as that.
+TEST_F(AudioDriverTest, LimitsLetATwentyMinuteTuneThrough)
+{
+    start();
+    // A second of a tone: pages enough that the first audio page, where the stream starts, is not the last.
+    std::vector<int16_t> tone(2 * 48000);
+    for (size_t i = 0; i < tone.size(); ++i)
+    {
+        tone[i] = (i / 100) % 2 == 0 ? 8000 : -8000;
+    }
+    writeFile("tune.wav", pcmWav(2, 48000, tone));
+    encode("oggenc -Q tune.wav -o tune.ogg");
+    const std::string ogg = readFile("tune.ogg");
+    ASSERT_EQ(SoundSystem::OK, SoundSystem::checkFormat(ogg));
+
+    const uint64_t twentyMinutes = 20ull * 60 * 48000;
+    EXPECT_EQ(SoundSystem::OK, SoundSystem::checkFormat(withLastGranule(ogg, twentyMinutes)));
+    // The length is read, not assumed: an hour is too long.
+    EXPECT_EQ(SoundSystem::ERR_FORMAT_OUT_OF_RANGE,
+              SoundSystem::checkFormat(withLastGranule(ogg, 3 * twentyMinutes)));
+    // Reading a WAV that large whole takes seconds under the sanitizers, so only its size is compared.
+    EXPECT_GE(static_cast<uint64_t>(SoundSystem::MAX_FILE_BYTES), 44 + twentyMinutes * 4);
+}
 
 TEST_F(AudioDriverTest, EveryGeneratedSoundAndMusicLoads)
 {

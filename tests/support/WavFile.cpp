@@ -36,10 +36,13 @@ std::string pcmWav(uint32_t channels, uint32_t rate, const std::vector<int16_t>&
 }
 
 std::string adpcmWav(uint32_t encoding, uint32_t channels, uint32_t rate, uint32_t blocks, uint8_t headerByte,
-                     uint32_t samplesPerBlock)
+                     uint32_t samplesPerBlock, uint32_t blockAlign)
 {
     const bool ms = encoding == 2;
-    const uint32_t blockAlign = 256 * channels;
+    if (blockAlign == 0)
+    {
+        blockAlign = 256 * channels;
+    }
     if (samplesPerBlock == 0)
     {
         samplesPerBlock = ms ? (blockAlign - 7 * channels) * 2 / channels + 2
@@ -88,4 +91,22 @@ std::string withRiffSize(std::string wav, uint32_t size)
     std::string field;
     putLittleEndian(field, size, 4);
     return wav.replace(4, 4, field);
+}
+
+std::string withDataByte(std::string wav, size_t at, uint8_t value)
+{
+    for (size_t chunk = 12; chunk + 8 <= wav.size();)
+    {
+        const size_t length = static_cast<unsigned char>(wav[chunk + 4]) |
+                              static_cast<unsigned char>(wav[chunk + 5]) << 8 |
+                              static_cast<unsigned char>(wav[chunk + 6]) << 16 |
+                              static_cast<size_t>(static_cast<unsigned char>(wav[chunk + 7])) << 24;
+        if (wav.compare(chunk, 4, "data") == 0)
+        {
+            wav.at(chunk + 8 + at) = static_cast<char>(value);
+            break;
+        }
+        chunk += 8 + length;
+    }
+    return wav;
 }
