@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <curl/curl.h>
 #include <sstream>
+#include <utility>
 
 namespace
 {
@@ -36,6 +37,8 @@ const long TOTAL_TIMEOUT_MS = 20000;
 // scores and CR LF line ends are 2.7 MB. Every row takes at least its tab and line end, so the
 // rows of a cut-off answer are bounded too.
 const size_t ANSWER_LIMIT = 8 * 1024 * 1024;
+// A row's name is found by its place in the answer.
+static_assert(ANSWER_LIMIT <= UINT32_MAX, "answer offsets are 32 bits");
 // Rows from here down lie below the window.
 const float WINDOW_BOTTOM = 768.0f;
 
@@ -93,6 +96,37 @@ int32_t readNumber(const std::string& text, size_t from, size_t to)
     return static_cast<int32_t>(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, value)));
 }
 
+// The rows of a table answer: a count line, then rows of name, tab and score. Each pass skips one
+// line end, so the count line is passed over before the first row. A first line that is no number
+// gives no rows. A row is one line: a line without a tab ends the table, and neither name nor
+// score reaches past its line end. With `rows` null the rows are only counted.
+size_t readRows(const std::string& text, HighscoreEntry* rows)
+{
+    const int32_t count = readNumber(text, 0, text.size());
+    const size_t wanted = count > 0 ? static_cast<size_t>(count) : 0;
+    size_t taken = 0;
+    size_t lineEnd = text.find('\n');
+    while (taken < wanted && lineEnd != std::string::npos)
+    {
+        const size_t rowStart = lineEnd + 1;
+        lineEnd = text.find('\n', rowStart);
+        const size_t rowEnd = lineEnd == std::string::npos ? text.size() : lineEnd;
+        const size_t tab = std::find(text.begin() + rowStart, text.begin() + rowEnd, '\t') - text.begin();
+        if (tab == rowEnd)
+        {
+            break;
+        }
+        if (rows != nullptr)
+        {
+            rows[taken] =
+                HighscoreEntry{static_cast<uint32_t>(rowStart), static_cast<uint32_t>(tab - rowStart),
+                               readNumber(text, tab + 1, rowEnd)};
+        }
+        ++taken;
+    }
+    return taken;
+}
+
 void printCentred(Font* font, IntRect box, const std::string& text)
 {
     font->print(box, TextAlign{0, 0}, "%s", text.c_str());
@@ -129,13 +163,11 @@ std::string Highscore::serverAddress()
     return std::string("http://") + host;
 }
 
+// clear() would keep the memory of the largest table so far for the rest of the run.
 void Highscore::clearEntries()
 {
-    for (HighscoreEntry* entry : entries)
-    {
-        delete entry;
-    }
-    entries.clear();
+    std::vector<HighscoreEntry>().swap(entries);
+    std::string().swap(entryText);
 }
 
 size_t Highscore::writeCallback(char* data, size_t size, size_t count, void* /*user*/)
@@ -215,7 +247,7 @@ void Highscore::start()
         game->setState(1, true);
         return;
     }
-    const std::string answer = takeResponse();
+    std::string answer = takeResponse();
     // An empty answer is as much a refusal as "!" with no text.
     if (answer.empty() || answer[0] == '!')
     {
@@ -223,31 +255,20 @@ void Highscore::start()
         game->setState(1, true);
         return;
     }
-    readTable(answer);
+    readTable(std::move(answer));
 }
 
-// A count line, then rows of name, tab and score. Each pass skips one line end, so the count
-// line is passed over before the first row. A first line that is no number shows no rows. A row
-// is one line: a line without a tab ends the table, and neither name nor score reaches past its
-// line end.
-void Highscore::readTable(const std::string& answer)
+// The names are not copied out: the answer itself is their text.
+void Highscore::readTable(std::string answer)
 {
-    const int32_t count = readNumber(answer, 0, answer.size());
-    const size_t wanted = count > 0 ? static_cast<size_t>(count) : 0;
-    size_t lineEnd = answer.find('\n');
-    while (entries.size() < wanted && lineEnd != std::string::npos)
+    entryText = std::move(answer);
+    // Counted first, so the rows are made once at their final size: grown by doubling, they
+    // would take up to three times as much while they move.
+    entries.resize(readRows(entryText, nullptr));
+    readRows(entryText, entries.data());
+    if (entries.empty())
     {
-        const size_t rowStart = lineEnd + 1;
-        lineEnd = answer.find('\n', rowStart);
-        const size_t rowEnd = lineEnd == std::string::npos ? answer.size() : lineEnd;
-        const size_t tab =
-            std::find(answer.begin() + rowStart, answer.begin() + rowEnd, '\t') - answer.begin();
-        if (tab == rowEnd)
-        {
-            break;
-        }
-        entries.push_back(
-            new HighscoreEntry{answer.substr(rowStart, tab - rowStart), readNumber(answer, tab + 1, rowEnd)});
+        clearEntries();
     }
 }
 
@@ -288,6 +309,7 @@ void Highscore::update()
     phase += 0.003f;
     if (device->wasKeyPressed(KEY_ENTER) || device->wasKeyPressed(KEY_ESCAPE))
     {
+        clearEntries();
         Core::getGame()->setState(1, true);
         Core::getGame()->getMenu()->startTransition();
     }
@@ -308,7 +330,7 @@ void Highscore::draw()
     videoDriver->popMatrix();
 
     float y = 0.0f;
-    for (const HighscoreEntry* entry : entries)
+    for (const HighscoreEntry& entry : entries)
     {
         // Nothing further down can be seen; stopping keeps a frame short however long the list.
         if (150.0f + y >= WINDOW_BOTTOM)
@@ -321,9 +343,11 @@ void Highscore::draw()
         const int32_t top = static_cast<int32_t>(150.0f + y);
         const int32_t bottom = static_cast<int32_t>(191.0f + y);
         IntRect nameBox{220, top, 804, bottom};
-        font3->print(nameBox, TextAlign{255, 0}, "%s", entry->name.c_str());
+        // The name is not terminated in the answer: its length ends the print.
+        const std::string_view name = getName(entry);
+        font3->print(nameBox, TextAlign{255, 0}, "%.*s", static_cast<int>(name.size()), name.data());
         IntRect scoreBox{220, top, 804, bottom};
-        font3->print(scoreBox, TextAlign{1, 0}, "%d", entry->score);
+        font3->print(scoreBox, TextAlign{1, 0}, "%d", entry.score);
         y += 45.0f;
     }
 

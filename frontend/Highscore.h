@@ -2,9 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <list>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "HighscoreEntry.h"
 #include "Vec2.h"
 
 class Device;
@@ -12,7 +14,6 @@ class Font;
 class Sound;
 class Texture;
 class VideoDriver;
-struct HighscoreEntry;
 
 // The online high-score table (state 5) and the score submission of the statistics and game-over
 // screens. Every exchange is one blocking HTTP GET on the main thread; results and errors are
@@ -29,14 +30,20 @@ class Highscore
 
     // Fetches the table; on a failure or a refusal the player ends up back in the menu.
     void start();
-    // Enter or Escape returns to the menu.
+    // Enter or Escape returns to the menu and lets the table go.
     void update();
     void draw();
     // Sends the current player's score and shows the place reached; returns once the player has
     // closed the message screen. The game state stays as it was.
     void submit();
 
-    const std::list<HighscoreEntry*>& getEntries() const { return entries; }
+    // The rows of the table on screen, in the server's order; empty once the screen is left.
+    const std::vector<HighscoreEntry>& getEntries() const { return entries; }
+    // A row's name, as the server sent it; valid while the row is.
+    std::string_view getName(const HighscoreEntry& entry) const
+    {
+        return std::string_view(entryText).substr(entry.nameStart, entry.nameLength);
+    }
     float getPhase() const { return phase; }
 
     // The server's address: "http://" and the host, without a trailing "/".
@@ -53,7 +60,8 @@ class Highscore
     static void releaseResponse();
     // The answer, moved out; the shared buffer is left empty and without memory.
     static std::string takeResponse();
-    void readTable(const std::string& answer);
+    // Keeps the answer as the text of the names and reads its rows.
+    void readTable(std::string answer);
     void showConnecting();
     void showServerError(const std::string& text);
     void showSubmitted(const std::string& text);
@@ -63,6 +71,7 @@ class Highscore
     bool beginModalFrame();
     void pumpFrame();
     void drawOkButton(const Vec2& centre);
+    // Lets every row and the answer text go, memory included.
     void clearEntries();
 
     uint32_t lastFrameTicks;
@@ -71,7 +80,8 @@ class Highscore
     Font* font3;
     Texture* buttonTexture;
     float phase;
-    std::list<HighscoreEntry*> entries;
+    std::vector<HighscoreEntry> entries;
+    std::string entryText;
     VideoDriver* videoDriver;
     Device* device;
     Sound* enterSound;

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
-// One row of the online table, as the server sent it.
+// One row of the online table. A hostile answer of 8 MiB can hold four million rows, so a row is
+// a small fixed record: its name stays in the answer text the table keeps, found by place and length.
 struct HighscoreEntry
 {
-    std::string name;
+    uint32_t nameStart;
+    uint32_t nameLength;
     int32_t score;
 };

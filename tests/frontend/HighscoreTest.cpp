@@ -22,9 +22,16 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
 #include <utility>
+
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
 
 namespace
 {
@@ -154,6 +161,49 @@ long msSince(std::chrono::steady_clock::time_point start)
             .count());
 }
 
+// The bytes in live heap blocks now. Under AddressSanitizer this is its allocator's own count:
+// freed blocks wait in its quarantine and stay resident, so the resident size cannot show memory
+// given back.
+size_t liveHeapBytes()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+#endif
+}
+
+// The process's peak resident size so far (VmHWM).
+size_t peakResidentBytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+    {
+        if (line.compare(0, 6, "VmHWM:") == 0)
+        {
+            return std::stoul(line.substr(6)) * 1024;
+        }
+    }
+    return 0;
+}
+
+// The most rows an answer up to the 8 MiB limit can hold: a count line, then rows of an empty
+// name and an empty score ("\t\n"), 8 MiB in all.
+const size_t EMPTY_ROW_COUNT = (8 * 1024 * 1024 - 8) / 2;
+
+std::string emptyRowsAnswer()
+{
+    std::string answer = std::to_string(EMPTY_ROW_COUNT) + "\n";
+    answer.reserve(8 * 1024 * 1024);
+    for (size_t i = 0; i < EMPTY_ROW_COUNT; ++i)
+    {
+        answer += "\t\n";
+    }
+    return answer;
+}
+
 bool isPlaying(Mix_Chunk* chunk)
 {
     for (int i = 0; i < AudioDriver::CHANNEL_COUNT; ++i)
@@ -207,9 +257,9 @@ struct Online
     std::vector<std::pair<std::string, int32_t>> rows() const
     {
         std::vector<std::pair<std::string, int32_t>> result;
-        for (const HighscoreEntry* entry : highscore->getEntries())
+        for (const HighscoreEntry& entry : highscore->getEntries())
         {
-            result.emplace_back(entry->name, entry->score);
+            result.emplace_back(std::string(highscore->getName(entry)), entry.score);
         }
         return result;
     }
@@ -356,10 +406,10 @@ TEST(Highscore, AHundredThousandRowsAreAllKept)
 }
 
 // Answers no real server sends: a stream without end in sight, past the 8 MiB read of an answer,
-// or lines that once made a row each, named by the whole rest of the answer. Each shows the whole
-// rows that arrived up to the limit (never the connection error, and never a row cut short), keeps
-// no buffer, lets the menu answer again, and its table is drawn quickly. Reaching the limit is
-// logged once.
+// lines that once made a row each, named by the whole rest of the answer, or four million empty
+// rows. Each shows the whole rows that arrived up to the limit (never the connection error, and
+// never a row cut short), keeps no transfer buffer, stays within a bounded memory, lets the menu
+// answer again, and its table is drawn quickly. Reaching the limit is logged once.
 TEST(Highscore, HostileAnswersStayBounded)
 {
     using Rows = std::vector<std::pair<std::string, int32_t>>;
@@ -389,6 +439,14 @@ TEST(Highscore, HostileAnswersStayBounded)
     const std::string streamHead = "2000000\n";
     const Rows streamRows((cap - streamHead.size()) / 9, {"ann", 3000});
     ASSERT_NE((cap - streamHead.size()) % 9, 0u);
+    const std::string emptyRows = emptyRowsAnswer();
+    ASSERT_EQ(emptyRows.size(), cap);
+    const Rows emptyRowsRows(EMPTY_ROW_COUNT, {"", 0});
+    // The game stays under 400 MB with any answer, some 150 MB of it at rest. A table may take
+    // 96 MiB more at its peak: its 8 MiB answer and some 20 bytes a row for the most rows an
+    // answer holds, with the sanitizers' shadow and quarantine on top. A name and a list node per
+    // row came to over 300 MB of live heap for the empty rows, and more resident.
+    const size_t tableBound = 96u << 20;
 
     Online online;
     // The full time-out: only a size limit ends the stream early.
@@ -413,6 +471,7 @@ TEST(Highscore, HostileAnswersStayBounded)
         {"a line without a tab", [&] { online.server.answer("3\nann\t\n5\nbob\t1\n"); }, false,
          lineWithoutTab},
         {"a real table", [&] { online.server.answer("2\nann\t300\nbob\t250\n"); }, false, realTable},
+        {"4 million empty rows", [&] { online.server.answer(emptyRows); }, false, emptyRowsRows},
     };
     for (const Case& c : cases)
     {
@@ -420,10 +479,16 @@ TEST(Highscore, HostileAnswersStayBounded)
         c.arrange();
         const size_t logged = occurrences(online.harness.logText(), limitLine);
         pushKey(SDLK_RETURN); // closes a connection-error screen, should one come
+        const size_t peakBefore = peakResidentBytes();
+        const size_t liveBefore = liveHeapBytes();
         const auto before = std::chrono::steady_clock::now();
         const std::vector<RecordedQuad> quads = online.openTable();
         const long openMs = msSince(before);
+        const size_t peakGrowth = peakResidentBytes() - peakBefore;
+        const size_t kept = liveHeapBytes() - std::min(liveHeapBytes(), liveBefore);
         dropPendingEvents();
+        EXPECT_LT(peakGrowth, tableBound) << "peak resident growth";
+        EXPECT_LT(kept, tableBound) << "live heap growth";
         EXPECT_NE(textsOnTop(quads), CONNECTION_ERROR);
         EXPECT_EQ(online.game->getState(), 5);
         EXPECT_LT(openMs, 10000) << "fetching and reading the answer";
@@ -484,13 +549,24 @@ TEST(Highscore, TableShownAndClosedByEnterOrEscape)
     }
     EXPECT_LT(brightness(700, 155 + 45 * 3), brightness(700, 155) - 20) << "no fourth row";
 
+    // Closing gives the table's memory back, even that of four million rows (some 60 MB).
+    // The full time-out: 8 MiB can take longer than the short one under the sanitizers.
+    unsetenv("QUARROW_HIGHSCORE_TIMEOUT_MS");
+    online.server.answer(emptyRowsAnswer());
     for (SDLKey closing : {SDLK_RETURN, SDLK_ESCAPE})
     {
+        const size_t before = liveHeapBytes();
+        pushKey(SDLK_RETURN); // closes a connection-error screen, should one come
         online.game->setState(5, true);
+        dropPendingEvents();
         ASSERT_EQ(online.game->getState(), 5);
+        EXPECT_EQ(online.highscore->getEntries().size(), EMPTY_ROW_COUNT);
+        EXPECT_GT(liveHeapBytes(), before + (16u << 20)) << "the table is held while shown";
         online.harness.press(closing);
         online.harness.step();
         EXPECT_EQ(online.game->getState(), 1) << closing;
+        EXPECT_TRUE(online.highscore->getEntries().empty());
+        EXPECT_LT(liveHeapBytes(), before + (1u << 20)) << "the table's memory is given back";
     }
 }
 
