@@ -344,7 +344,7 @@ TEST(Config, ASaveThroughALinkLeavesWhatIsNoFileToReplaceAsItIs)
         {
             EXPECT_EQ(info.st_rdev, makedev(1, 3));
         }
-        if (c.type == S_IFREG)
+        if (c.type == S_IFREG && S_ISREG(info.st_mode))
         {
             EXPECT_EQ(info.st_mode & 07777, 0444u);
             EXPECT_EQ(readFile(target), player);

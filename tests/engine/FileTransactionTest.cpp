@@ -198,10 +198,10 @@ TEST(FileTransaction, RecoveryPutsInPlaceOnlyWhatTheGameStagedAndNeverOverALink)
     const std::vector<Case> cases = {
         {"the journal names config.ini, a link", "config.ini\nend\n", "config.ini.new", false, "config.ini",
          true, "config.ini is a link, left as it is"},
-        {"a FIFO staged as users.ini", "users.ini\nend\n", "users.ini.new", true, "users.ini", false,
-         "users.ini.new is a FIFO, not a file the game staged, not put in place"},
         {"a FIFO as the journal", nullptr, "users.ini.new", false, "users.ini", false,
          "save.journal is a FIFO, not a journal of the game's, not read"},
+        {"a FIFO staged as users.ini", "users.ini\nend\n", "users.ini.new", true, "users.ini", false,
+         "users.ini.new is a FIFO, not a file the game staged, not put in place"},
     };
     for (const Case& c : cases)
     {
@@ -254,14 +254,15 @@ TEST(FileTransaction, RecoveryPutsInPlaceOnlyWhatTheGameStagedAndNeverOverALink)
         ASSERT_EQ(lstat((appData + c.target).c_str(), &info), 0);
         if (c.targetIsLink)
         {
-            ASSERT_TRUE(S_ISLNK(info.st_mode));
             char text[4096] = {};
-            ASSERT_GT(readlink((appData + c.target).c_str(), text, sizeof(text) - 1), 0);
+            EXPECT_TRUE(S_ISLNK(info.st_mode));
+            EXPECT_GT(readlink((appData + c.target).c_str(), text, sizeof(text) - 1), 0);
             EXPECT_EQ(std::string(text), home);
         }
         else
         {
-            EXPECT_TRUE(S_ISREG(info.st_mode));
+            // Read only when plain: a FIFO put in place would block the read.
+            ASSERT_TRUE(S_ISREG(info.st_mode));
             EXPECT_EQ(readFile(appData + c.target), "old\n");
         }
         EXPECT_EQ(readFile(home), "mine\n");
