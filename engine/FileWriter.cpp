@@ -264,7 +264,8 @@ bool FileWriter::replace(const std::string& given, const std::string& contents, 
         error.clear();
         return true;
     }
-    if (there && (S_ISDIR(target.st_mode) || S_ISBLK(target.st_mode)))
+    // A folder fails at the rename, which names it; a disk is never written.
+    if (there && S_ISBLK(target.st_mode))
     {
         error = path + ": is " + kindOf(target.st_mode) + ", not saved";
         return false;

@@ -188,7 +188,7 @@ TEST(FileWriter, ATargetThatIsNoPlainFileStaysWhatItIs)
     for (const Case& c :
          {Case{"a FIFO without a reader", Kind::fifo, false, "open failed (No such device or address)"},
           Case{"a socket", Kind::socket, false, "open failed (No such device or address)"},
-          Case{"a folder", Kind::folder, false, "is a folder, not saved"},
+          Case{"a folder", Kind::folder, false, "rename failed (Is a directory)"},
           Case{"a read-only file", Kind::readOnly, false, "is read-only, not saved"},
           Case{"a null device", Kind::nullDevice, true, ""},
           Case{"a full device", Kind::fullDevice, false, "write failed (No space left on device)"}})
