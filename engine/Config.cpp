@@ -5,6 +5,7 @@
 #include "FileReader.h"
 #include "FileWriter.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 static const char* const defaultLines[] = {
@@ -24,6 +25,19 @@ const size_t maxFileSize = 1024 * 1024;
 Config::Config(const std::string& path) : path(path)
 {
     Core::log("Config: init");
+
+    // Checked before any open: reading a FIFO could wait for a writer forever.
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+    {
+        Core::log("Config: " + path + " is " + FileWriter::kindOf(info.st_mode) +
+                  ", not a settings file: using the default settings");
+        for (const char* line : defaultLines)
+        {
+            parseLine(line);
+        }
+        return;
+    }
 
     FileReader file(path, FileReader::text, maxFileSize);
     if (!file.isOpen() && access(path.c_str(), F_OK) == 0)
@@ -118,36 +132,41 @@ void Config::parse(FileReader& file)
     std::string line;
     while (file.readLine(line, 255))
     {
-        const size_t zero = line.find('\0');
-        if (zero != std::string::npos)
-        {
-            line.resize(zero);
-        }
-
-        const size_t keyStart = skipBlanks(line, 0);
-        const size_t keyEnd = skipWord(line, keyStart);
-        if (keyEnd == keyStart)
-        {
-            continue;
-        }
-        const std::string key = line.substr(keyStart, keyEnd - keyStart);
-        if (settings.count(key) != 0)
-        {
-            continue;
-        }
-        const size_t wordStart = skipBlanks(line, keyEnd);
-        const size_t wordEnd = skipWord(line, wordStart);
-        int16_t value = 0;
-        if (wordEnd == wordStart || !readNumber(line, skipBlanks(line, wordEnd), value))
-        {
-            value = 0;
-        }
-        settings[key] = value;
+        parseLine(line);
     }
     if (file.failed())
     {
         Core::log("Config: " + path + " is read only in part: " + file.error());
     }
+}
+
+void Config::parseLine(std::string line)
+{
+    const size_t zero = line.find('\0');
+    if (zero != std::string::npos)
+    {
+        line.resize(zero);
+    }
+
+    const size_t keyStart = skipBlanks(line, 0);
+    const size_t keyEnd = skipWord(line, keyStart);
+    if (keyEnd == keyStart)
+    {
+        return;
+    }
+    const std::string key = line.substr(keyStart, keyEnd - keyStart);
+    if (settings.count(key) != 0)
+    {
+        return;
+    }
+    const size_t wordStart = skipBlanks(line, keyEnd);
+    const size_t wordEnd = skipWord(line, wordStart);
+    int16_t value = 0;
+    if (wordEnd == wordStart || !readNumber(line, skipBlanks(line, wordEnd), value))
+    {
+        value = 0;
+    }
+    settings[key] = value;
 }
 
 Config::~Config()
@@ -175,12 +194,21 @@ bool Config::save()
         contents += entry.first + " = " + std::to_string(entry.second) + "\n";
     }
     // Beside the old file and renamed over it: a full disk or a crash keeps the old settings. A
-    // config.ini kept as a link is written where the link leads, and stays a link.
+    // config.ini kept as a link is written where the link leads, and stays a link; a link to a
+    // device (a null device, to keep the settings from being saved) is written into the device.
+    struct stat info;
+    const bool intoFile = ::stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode);
     std::string error;
     if (!FileWriter::replace(path, contents, error, FileWriter::Links::follow))
     {
         Core::log("Config: Can't save " + error);
         return false;
+    }
+    if (!intoFile)
+    {
+        Core::log("Config: " + path + " is " + FileWriter::kindOf(info.st_mode) +
+                  ", not a file: the settings went into it and are not kept");
+        return true;
     }
     Core::log("Config: saved");
     return true;

@@ -10,7 +10,9 @@ class FileReader;
 class Config
 {
   public:
-    // Reads the file at path, writing the default file first when it is missing. Throws Exception*.
+    // Reads the file at path, writing the default file first when it is missing. A device, FIFO or
+    // socket in its place (a link to a null device, say) is not read: the defaults are used, and
+    // the save goes into it. Throws Exception*.
     explicit Config(const std::string& path);
     // Saves (a failure is logged).
     ~Config();
@@ -23,6 +25,7 @@ class Config
 
   private:
     void parse(FileReader& file);
+    void parseLine(std::string line);
 
     std::map<std::string, int16_t> settings;
     std::string path;

@@ -37,7 +37,7 @@ bool isPlainName(const std::string& name)
            name.find('\0') == std::string::npos;
 }
 
-// FileWriter::replace writes beside its target with this end, stage() with ".new".
+// FileWriter::replace writes beside its target with this end in the data folder, stage() with ".new".
 const char* const replacedEnd = ".tmp";
 
 // The game file that a left-over staged or temporary file belongs to, or "" for anyone else's.
@@ -209,17 +209,39 @@ void FileTransaction::abandon()
 void FileTransaction::recover(const std::string& folder)
 {
     const std::string journal = folder + journalName;
-    if (exists(journal))
+    struct stat info;
+    if (::lstat(journal.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+    {
+        // Never read: a FIFO would hang every start.
+        Core::log("FileTransaction: " + journal + " is " + FileWriter::kindOf(info.st_mode) +
+                  ", not a journal of the game's, not read");
+        dropLeftover(journal);
+    }
+    else if (exists(journal))
     {
         const std::vector<std::string> names = readJournal(journal);
         for (const std::string& name : names)
         {
             const std::string target = folder + name;
-            if (!exists(stagedPath(target)))
+            const std::string staged = stagedPath(target);
+            if (::lstat(staged.c_str(), &info) != 0)
             {
                 continue; // already in place before the interruption
             }
-            if (std::rename(stagedPath(target).c_str(), target.c_str()) == 0)
+            if (!S_ISREG(info.st_mode))
+            {
+                // Not written by the game: dropped with the leftovers below.
+                Core::log("FileTransaction: " + staged + " is " + FileWriter::kindOf(info.st_mode) +
+                          ", not a file the game staged, not put in place");
+                continue;
+            }
+            if (::lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+            {
+                // The game never makes a link: the player did, and keeps it.
+                Core::log("FileTransaction: " + target + " is a link, left as it is");
+                continue;
+            }
+            if (std::rename(staged.c_str(), target.c_str()) == 0)
             {
                 Core::log("FileTransaction: finished the interrupted save of " + target);
             }

@@ -20,15 +20,29 @@ class FileWriter
         follow,
     };
 
-    // Writes contents to path + ".tmp", flushes it, renames it over path and flushes the folder.
+    // Writes contents to a new file beside path, flushes it, renames it over path and flushes the
+    // folder. Only a plain file (or nothing) at path is replaced that way, and it keeps its
+    // permission bits; a new file gets 0644. The file beside is never an existing one: in the
+    // folder of path itself (no link followed) it is path + ".tmp", the game's own name, and a
+    // plain file or link left there is removed first; beside a file reached through a link it is
+    // the first free one of path + ".tmp", ".tmp1", ... so a file of the player's is never touched.
+    // A character device, FIFO or socket at path is written where it is, without blocking, and
+    // never created or renamed over (a link to a null device throws the bytes away). A folder, a
+    // block device and a plain file without any write bit are left alone and reported.
     // False, with the reason in error ("<path>: <what failed>"), when any step failed; the old
     // file is then unchanged and the temporary file is gone.
     static bool replace(const std::string& path, const std::string& contents, std::string& error,
                         Links links = Links::replace);
 
     // The same without the rename: leaves the new bytes, flushed, at path itself (for a file that
-    // is put in place later by a rename of its own). The file is removed again on failure.
+    // is put in place later by a rename of its own). Only ever writes a plain file: a link, a
+    // device, a FIFO or a socket at path is refused and left alone, and the open never blocks. The
+    // file is removed again on failure.
     static bool writeFlushed(const std::string& path, const std::string& contents, std::string& error);
+
+    // What kind of entry a file mode (st_mode) is, for messages: "a plain file", "a folder",
+    // "a link", "a character device", "a block device", "a FIFO" or "a socket".
+    static const char* kindOf(unsigned mode);
 
     // Flushes a folder's entries (renames, creations, removals in it) to the disk.
     static bool flushFolder(const std::string& folder, std::string& error);

@@ -1,4 +1,5 @@
 #include "Config.h"
+#include "Core.h"
 #include "Exception.h"
 #include "TestEnv.h"
 
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -189,11 +191,16 @@ TEST(Config, ASaveThroughALinkWritesTheLinkedFileAndKeepsTheLink)
         const char* link;   // config.ini's link text
         const char* middle; // a second link at home/middle.ini, or null
         bool targetThere;
+        mode_t mode;         // the target's mode before and after, when it is there
+        const char* ownTemp; // a file of the player's at <target>.tmp, or null
     };
     for (const Case& c :
-         {Case{"absolute", nullptr, nullptr, true}, Case{"relative", "../home/settings.ini", nullptr, true},
-          Case{"a chain of two", "../home/middle.ini", "settings.ini", true},
-          Case{"dangling: the file is made", "../home/settings.ini", nullptr, false}})
+         {Case{"absolute", nullptr, nullptr, true, 0644, nullptr},
+          Case{"relative", "../home/settings.ini", nullptr, true, 0644, nullptr},
+          Case{"a chain of two", "../home/middle.ini", "settings.ini", true, 0644, nullptr},
+          Case{"dangling: the file is made", "../home/settings.ini", nullptr, false, 0644, nullptr},
+          Case{"a private file keeps its mode", nullptr, nullptr, true, 0600, nullptr},
+          Case{"the player's own <target>.tmp stays", nullptr, nullptr, true, 0644, "mine\r\n\x01\xff"}})
     {
         SCOPED_TRACE(c.name);
         const std::string root = makeTempDir("quarrow-config-link");
@@ -210,6 +217,11 @@ TEST(Config, ASaveThroughALinkWritesTheLinkedFileAndKeepsTheLink)
         if (c.targetThere)
         {
             writeFile(target, "music_volume = 80\r\nsound_volume = 15\r\n");
+            ASSERT_EQ(chmod(target.c_str(), c.mode), 0);
+        }
+        if (c.ownTemp != nullptr)
+        {
+            writeFile(target + ".tmp", c.ownTemp);
         }
         {
             Config config(path);
@@ -221,7 +233,139 @@ TEST(Config, ASaveThroughALinkWritesTheLinkedFileAndKeepsTheLink)
         EXPECT_EQ(std::string(text), link);
         EXPECT_NE(readFile(target).find("sound_volume = 33\n"), std::string::npos) << readFile(target);
         EXPECT_EQ(readFile(target).find("music_volume = 80\n") != std::string::npos, c.targetThere);
-        EXPECT_EQ(access((target + ".tmp").c_str(), F_OK), -1);
+        struct stat info;
+        ASSERT_EQ(lstat(target.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode));
+        EXPECT_EQ(info.st_mode & 07777, c.mode);
+        if (c.ownTemp != nullptr)
+        {
+            EXPECT_EQ(readFile(target + ".tmp"), c.ownTemp);
+        }
+        else
+        {
+            EXPECT_EQ(access((target + ".tmp").c_str(), F_OK), -1);
+        }
+        EXPECT_EQ(access((target + ".tmp1").c_str(), F_OK), -1);
         EXPECT_EQ(access((path + ".tmp").c_str(), F_OK), -1);
     }
+}
+
+// A link to something that is no plain file to replace: a null device that throws the settings
+// away, a file its owner made read-only, a FIFO nobody reads, a folder. Each stays what it was,
+// and the log says what became of the settings.
+TEST(Config, ASaveThroughALinkLeavesWhatIsNoFileToReplaceAsItIs)
+{
+    const std::string appData = useFreshAppData();
+    Core::init("no-such-folder/config.ini"); // only for the log
+    const std::string logPath = appData + "log.txt";
+    const std::string player = "music_volume = 80\r\nsound_volume = 15\r\n";
+    struct Case
+    {
+        const char* name;
+        mode_t type; // of the target, made at home/settings
+        int read;    // sound_volume as the game read it, or -1 when it stopped at the start
+        std::vector<std::string> logLines; // "@" stands for config.ini's path, "#" for the target's
+    };
+    const std::vector<Case> cases = {
+        {"read-only", S_IFREG, 15, {"Config: Can't save #: is read-only, not saved"}},
+        {"a FIFO without a reader",
+         S_IFIFO,
+         50,
+         {"Config: @ is a FIFO, not a settings file: using the default settings",
+          "Config: Can't save #: open failed (No such device or address)"}},
+        {"a folder", S_IFDIR, -1, {}},
+        // Last: a device node can only be made by root.
+        {"a null device",
+         S_IFCHR,
+         50,
+         {"Config: @ is a character device, not a settings file: using the default settings",
+          "Config: @ is a character device, not a file: the settings went into it and are not kept"}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const std::string root = makeTempDir("quarrow-config-nofile");
+        ASSERT_EQ(mkdir((root + "/home").c_str(), 0755), 0);
+        const std::string target = root + "/home/settings";
+        const std::string path = root + "/config.ini";
+        ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
+        if (c.type == S_IFCHR)
+        {
+            if (geteuid() != 0)
+            {
+                Core::shutdown();
+                GTEST_SKIP() << "making a null device needs root";
+            }
+            ASSERT_EQ(mknod(target.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        }
+        else if (c.type == S_IFIFO)
+        {
+            ASSERT_EQ(mkfifo(target.c_str(), 0644), 0);
+        }
+        else if (c.type == S_IFDIR)
+        {
+            ASSERT_EQ(mkdir(target.c_str(), 0755), 0);
+        }
+        else
+        {
+            writeFile(target, player);
+            ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+        }
+        const size_t logStart = readFile(logPath).size();
+
+        // In a child that a blocking open cannot hang for longer than the alarm.
+        const pid_t child = fork();
+        if (child == 0)
+        {
+            alarm(20);
+            int read = 0;
+            try
+            {
+                Config config(path);
+                read = config.get("sound_volume", 0);
+                config.set("sound_volume", 33);
+            }
+            catch (Exception* e)
+            {
+                delete e;
+                _exit(200);
+            }
+            _exit(read);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), c.read < 0 ? 200 : c.read);
+
+        struct stat info;
+        ASSERT_EQ(lstat(target.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & S_IFMT, c.type);
+        if (c.type == S_IFCHR)
+        {
+            EXPECT_EQ(info.st_rdev, makedev(1, 3));
+        }
+        if (c.type == S_IFREG && S_ISREG(info.st_mode))
+        {
+            EXPECT_EQ(info.st_mode & 07777, 0444u);
+            EXPECT_EQ(readFile(target), player);
+        }
+        EXPECT_EQ(access((target + ".tmp").c_str(), F_OK), -1);
+        const std::string log = readFile(logPath).substr(logStart);
+        for (std::string line : c.logLines)
+        {
+            const size_t link = line.find('@');
+            if (link != std::string::npos)
+            {
+                line.replace(link, 1, path);
+            }
+            const size_t end = line.find('#');
+            if (end != std::string::npos)
+            {
+                line.replace(end, 1, target);
+            }
+            EXPECT_NE(log.find(line + "\n"), std::string::npos) << line << "\nin:\n" << log;
+        }
+        EXPECT_EQ(log.find("Config: saved"), std::string::npos) << log;
+    }
+    Core::shutdown();
 }

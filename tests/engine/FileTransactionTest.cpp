@@ -2,8 +2,12 @@
 #include "Core.h"
 #include "TestEnv.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 // Interrupted saves of real processes (killed, or on a full disk, at every file change) are
 // tested with the profiles; these cases build the states such an interruption leaves by hand.
@@ -175,4 +179,96 @@ TEST(FileTransaction, AFolderThatIsNotEmptyInAStagedFilesPlaceIsNamedAndKept)
                 "users.ini.new is a folder that is not empty, it stays and blocks every save of its file\n"),
         std::string::npos)
         << readFile(appData + "log.txt");
+}
+
+// At start-up, recovery renames only files the game staged, and never over a link of the
+// player's; a journal that is no plain file is never read. None of it may hang the start.
+TEST(FileTransaction, RecoveryPutsInPlaceOnlyWhatTheGameStagedAndNeverOverALink)
+{
+    struct Case
+    {
+        const char* name;
+        const char* journal; // its text, or null for a FIFO in its place
+        const char* staged;  // the staged file named by the journal
+        bool stagedIsFifo;   // a FIFO in the staged file's place
+        const char* target;  // the file the staged one would replace
+        bool targetIsLink;   // a link to a file in a folder of the player's
+        const char* logLine; // after "FileTransaction: <data folder>"
+    };
+    const std::vector<Case> cases = {
+        {"the journal names config.ini, a link", "config.ini\nend\n", "config.ini.new", false, "config.ini",
+         true, "config.ini is a link, left as it is"},
+        {"a FIFO as the journal", nullptr, "users.ini.new", false, "users.ini", false,
+         "save.journal is a FIFO, not a journal of the game's, not read"},
+        {"a FIFO staged as users.ini", "users.ini\nend\n", "users.ini.new", true, "users.ini", false,
+         "users.ini.new is a FIFO, not a file the game staged, not put in place"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        // Made here: the game's own look-up is left to the child, as it keeps its first answer.
+        const std::string appData = useFreshAppData();
+        ASSERT_EQ(mkdir(appData.substr(0, appData.size() - std::strlen("Quarrow/")).c_str(), 0755), 0);
+        ASSERT_EQ(mkdir(appData.c_str(), 0755), 0);
+        const std::string home = makeTempDir("quarrow-transaction-home") + "/settings.ini";
+        writeFile(home, "mine\n");
+        if (c.targetIsLink)
+        {
+            ASSERT_EQ(symlink(home.c_str(), (appData + c.target).c_str()), 0);
+        }
+        else
+        {
+            writeFile(appData + c.target, "old\n");
+        }
+        if (c.stagedIsFifo)
+        {
+            ASSERT_EQ(mkfifo((appData + c.staged).c_str(), 0644), 0);
+        }
+        else
+        {
+            writeFile(appData + c.staged, "staged\n");
+        }
+        if (c.journal != nullptr)
+        {
+            writeFile(appData + FileTransaction::journalName, c.journal);
+        }
+        else
+        {
+            ASSERT_EQ(mkfifo((appData + FileTransaction::journalName).c_str(), 0644), 0);
+        }
+
+        // A start that would block on a FIFO is ended by the alarm instead of hanging the test.
+        const pid_t child = fork();
+        if (child == 0)
+        {
+            alarm(20);
+            Core::init("no-such-folder/config.ini"); // recovers, then fails at the settings
+            Core::shutdown();
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+
+        struct stat info;
+        ASSERT_EQ(lstat((appData + c.target).c_str(), &info), 0);
+        if (c.targetIsLink)
+        {
+            char text[4096] = {};
+            EXPECT_TRUE(S_ISLNK(info.st_mode));
+            EXPECT_GT(readlink((appData + c.target).c_str(), text, sizeof(text) - 1), 0);
+            EXPECT_EQ(std::string(text), home);
+        }
+        else
+        {
+            // Read only when plain: a FIFO put in place would block the read.
+            ASSERT_TRUE(S_ISREG(info.st_mode));
+            EXPECT_EQ(readFile(appData + c.target), "old\n");
+        }
+        EXPECT_EQ(readFile(home), "mine\n");
+        EXPECT_EQ(lstat((appData + c.staged).c_str(), &info), -1);
+        EXPECT_EQ(lstat((appData + FileTransaction::journalName).c_str(), &info), -1);
+        const std::string log = readFile(appData + "log.txt");
+        EXPECT_NE(log.find("FileTransaction: " + appData + c.logLine + "\n"), std::string::npos) << log;
+    }
 }
