@@ -103,6 +103,11 @@ bool decodeInto(ReadState& s, std::vector<uint8_t>& rgba, std::vector<png_bytep>
     return true;
 }
 
+bool isPowerOfTwo(unsigned int side)
+{
+    return (side & (side - 1)) == 0;
+}
+
 } // namespace
 
 bool pngDecode(const std::string& file, std::vector<uint8_t>& rgba, unsigned int& width, unsigned int& height)
@@ -140,6 +145,32 @@ bool pngDecode(const std::string& file, std::vector<uint8_t>& rgba, unsigned int
     return true;
 }
 
+bool pngUpload(const uint8_t* rgba, unsigned int width, unsigned int height, int mipmap)
+{
+    if (rgba == nullptr || width == 0 || height == 0)
+    {
+        return false;
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    if (mipmap != PNG_BUILDMIPMAPS)
+    {
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+        return true;
+    }
+    if (isPowerOfTwo(width) && isPowerOfTwo(height))
+    {
+        return gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba) == 0;
+    }
+    // GLU scales other sides to powers of two with a box filter that, on a side it keeps, also
+    // reads the pixel just after each row at weight zero: after the last row that is past the
+    // picture. A spare row of zeros gives it something to read and leaves the result the same.
+    const size_t bytes = static_cast<size_t>(width) * height * 4;
+    std::vector<uint8_t> padded(bytes + static_cast<size_t>(width) * 4, 0);
+    std::memcpy(padded.data(), rgba, bytes);
+    return gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
+                             padded.data()) == 0;
+}
+
 int pngLoad(const char* file, int mipmap, int trans, pngInfo* info)
 {
     std::vector<uint8_t> rgba;
@@ -157,18 +188,9 @@ int pngLoad(const char* file, int mipmap, int trans, pngInfo* info)
             rgba[i] = 0xFF;
         }
     }
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    if (mipmap == PNG_BUILDMIPMAPS)
+    if (!pngUpload(rgba.data(), width, height, mipmap))
     {
-        if (gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
-                              rgba.data()) != 0)
-        {
-            return 0;
-        }
-    }
-    else
-    {
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        return 0;
     }
 
     if (info != nullptr)

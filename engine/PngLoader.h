@@ -43,5 +43,9 @@ bool pngDecode(const std::string& file, std::vector<uint8_t>& rgba, unsigned int
 // which case the bound texture is left untouched.
 int pngLoad(const char* file, int mipmap, int trans, pngInfo* info);
 
+// Uploads width x height 8-bit RGBA rows, top row first, into the bound GL_TEXTURE_2D the way
+// pngLoad does; reads nothing outside the width * height * 4 bytes at rgba. False when GLU refuses it.
+bool pngUpload(const uint8_t* rgba, unsigned int width, unsigned int height, int mipmap);
+
 // Writes 8-bit RGBA rows, top row first, as a PNG. False when the file cannot be written.
 bool pngSave(const std::string& file, const uint8_t* rgba, unsigned int width, unsigned int height);
