@@ -8,9 +8,16 @@
 #include "VideoDriver.h"
 
 #include <GL/gl.h>
+#include <SDL/SDL.h>
+#include <chrono>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 #include <zlib.h>
 
@@ -73,7 +80,88 @@ void writeInFormat(const std::string& path, uint32_t format, const std::vector<u
         << image.message;
 }
 
+// In a child with a window of its own: uploads a width x height picture whose last byte lies just
+// before a page that cannot be read, so a read past the picture ends the child with SIGSEGV.
+// Returns the child's wait status; 0 when the upload worked and read only the picture.
+int uploadBeforeGuardPage(unsigned int width, unsigned int height, int mipmap)
+{
+    const pid_t child = fork();
+    if (child == 0)
+    {
+        if (SDL_Init(SDL_INIT_VIDEO) != 0 || SDL_SetVideoMode(64, 64, 32, SDL_OPENGL) == nullptr)
+        {
+            _exit(2);
+        }
+        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        const size_t bytes = static_cast<size_t>(width) * height * 4;
+        const size_t span = (bytes + page - 1) / page * page;
+        void* map = mmap(nullptr, span + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (map == MAP_FAILED || mprotect(static_cast<uint8_t*>(map) + span, page, PROT_NONE) != 0)
+        {
+            _exit(3);
+        }
+        uint8_t* pixels = static_cast<uint8_t*>(map) + span - bytes;
+        for (size_t i = 0; i < bytes; ++i)
+        {
+            pixels[i] = static_cast<uint8_t>(i * 7);
+        }
+        GLuint id = 0;
+        glGenTextures(1, &id);
+        glBindTexture(GL_TEXTURE_2D, id);
+        if (!pngUpload(pixels, width, height, mipmap))
+        {
+            _exit(4);
+        }
+        GLint uploadedWidth = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &uploadedWidth);
+        _exit(glGetError() == GL_NO_ERROR && uploadedWidth > 0 ? 0 : 5);
+    }
+    if (child < 0)
+    {
+        return -1;
+    }
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (waitpid(child, &status, WNOHANG) == 0)
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+        {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return -2;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return status;
+}
+
 } // namespace
+
+// Sides that are not powers of two are scaled by GLU; the game's own such pictures are hud.png
+// (512 x 384), the credits pictures (1024 x 768), menu-bg.png (440 x 300) and font3.png (384 x 384).
+TEST(PngLoader, UploadReadsNothingPastThePicture)
+{
+    struct Case
+    {
+        unsigned int width;
+        unsigned int height;
+        int mipmap;
+    };
+    const std::vector<Case> cases = {
+        {512, 384, PNG_BUILDMIPMAPS}, {1024, 768, PNG_BUILDMIPMAPS}, {8192, 6, PNG_BUILDMIPMAPS},
+        {1, 3, PNG_BUILDMIPMAPS},     {440, 300, PNG_BUILDMIPMAPS},  {384, 384, PNG_BUILDMIPMAPS},
+        {64, 256, PNG_BUILDMIPMAPS},  {512, 384, PNG_NOMIPMAP},
+    };
+    for (const Case& c : cases)
+    {
+        const int status = uploadBeforeGuardPage(c.width, c.height, c.mipmap);
+        EXPECT_EQ(status, 0) << c.width << " x " << c.height
+                             << (c.mipmap == PNG_BUILDMIPMAPS ? " mipmapped" : "")
+                             << (WIFSIGNALED(status)
+                                     ? ": killed by signal " + std::to_string(WTERMSIG(status))
+                                     : ": exit " + std::to_string(WEXITSTATUS(status)));
+    }
+}
 
 TEST(PngLoader, DecodesEveryColourTypeToRgba)
 {
