@@ -172,6 +172,16 @@ TEST_P(NonPlainFilesEndToEnd, NeverWaitsOnItAndLosesNothing)
     {
         EXPECT_EQ(readFile(appData + file.first), file.second) << file.first;
     }
+    // Never replaced by a plain file; only the game's own journal name may be cleared away.
+    struct stat after;
+    if (lstat(path.c_str(), &after) == 0)
+    {
+        EXPECT_TRUE(r.kind == NonPlain::fifo ? S_ISFIFO(after.st_mode) : S_ISCHR(after.st_mode)) << path;
+    }
+    else
+    {
+        EXPECT_EQ(std::string(r.file), "~save.journal") << path << " is gone";
+    }
 }
 
 constexpr NonPlain fifo = NonPlain::fifo;
@@ -188,7 +198,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"HashesFifo", "~hashes.ini", fifo, Outcome::stops, "<path>", "Init error: ", false},
         Refused{"HashesDevice", "~hashes.ini", device, Outcome::stops, "<path>", "Init error: ", false},
         Refused{"JournalFifo", "~save.journal", fifo, Outcome::runs, "<path>", "is a FIFO", true},
-        Refused{"JournalDevice", "~save.journal", device, Outcome::runs, "<path>", "is a device", true},
+        Refused{"JournalDevice", "~save.journal", device, Outcome::runs, "<path>", "is a character device",
+                true},
         // Nothing can be logged: the game stops with its message on the standard error.
         Refused{"LogFifo", "~log.txt", fifo, Outcome::stops, "", "", false},
         // The null device takes the log, and the game plays.
@@ -201,12 +212,17 @@ INSTANTIATE_TEST_SUITE_P(
         // Read only when the credits roll, after the last level.
         Refused{"CreditsFifo", "credits.txt", fifo, Outcome::runs, "", "", true},
         Refused{"CreditsDevice", "credits.txt", device, Outcome::runs, "", "", true},
-        Refused{"SoundFifo", "sounds/explosion.wav", fifo, Outcome::runs, "sounds/explosion.wav", "is a FIFO",
-                true},
+        // The driver's line says the file could not be read; this one names it.
+        Refused{"SoundFifo", "sounds/explosion.wav", fifo, Outcome::runs, "sounds/explosion.wav",
+                "could not be loaded", true},
         Refused{"SoundDevice", "sounds/explosion.wav", device, Outcome::runs, "sounds/explosion.wav",
-                "is a device", true},
-        Refused{"ConfigFifo", "~config.ini", fifo, Outcome::stops, "<path>", "Init error: ", false},
-        Refused{"ConfigDevice", "~config.ini", device, Outcome::stops, "<path>", "Init error: ", false}),
+                "could not be loaded", true},
+        // Settings linked to a device or FIFO: the defaults are played with, and the save at the
+        // end goes into it (or fails at once on a FIFO nobody reads).
+        Refused{"ConfigFifo", "~config.ini", fifo, Outcome::runs, "<path>", "is a FIFO, not a settings file",
+                true},
+        Refused{"ConfigDevice", "~config.ini", device, Outcome::runs, "<path>",
+                "is a character device, not a settings file", true}),
     [](const ::testing::TestParamInfo<Refused>& info) { return std::string(info.param.name); });
 
 // SIGTERM ends the game at any moment of its start-up as it does later: through its shut-down.
